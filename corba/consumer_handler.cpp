@@ -14,6 +14,17 @@ Consumer_Handler::Consumer_Handler (ACE_Thread_Manager *thr_mgr)
 Consumer_Handler::~Consumer_Handler ()
 {
   ACE_DEBUG ((LM_DEBUG, "Consumer_Handler::~Consumer_Handler\n"));
+  // The ORB loop has ended by now (the thread manager waited for it).
+  // Destroying the ORB deactivates the servant before its owner deletes it.
+  if (CORBA::is_nil (orb_))
+    return;
+  try
+    {
+      orb_->destroy ();
+    }
+  catch (const CORBA::Exception &)
+    {
+    }
 }
 
 int
