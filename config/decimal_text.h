@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// Setpoint values as stored in the configuration file, independent of the
+// process locale (the GUI toolkit sets it from the environment, and a decimal
+// comma would split a value in two: ',' separates values in the file).
+class DecimalText {
+public:
+    // A finite decimal number at the start of text: leading white space, an
+    // optional sign, digits with an optional decimal point, an optional
+    // exponent. Anything else at the start ("nan", "inf", hexadecimal forms,
+    // words) and numbers out of the double range give 0.0.
+    static double parse(const std::string& text);
+
+    // As printf's "%12.2lf" in the C locale: two decimals, right-aligned in
+    // at least 12 characters.
+    static std::string format(double value);
+
+private:
+    static std::size_t numberLength(const std::string& text, std::size_t start);
+};

@@ -1,0 +1,62 @@
+#include "setpoint_store.h"
+
+#include "decimal_text.h"
+#include "kov_instrument_config.h"
+
+SetpointStore::SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[housingCount])
+    : config_(config), setpoints_(setpoints)
+{
+}
+
+void SetpointStore::loadSetpoints(const std::string& housingName, int index)
+{
+    if (!validIndex(index))
+        return;
+    AlarmSetpoints& setpoints = setpoints_[index];
+    HousingItems& items = items_[index];
+    loadPair(housingName + "-" + tempKey, items.temp, setpoints.tempWarning, setpoints.overTemp);
+    loadPair(housingName + "-" + rhKey, items.rh, setpoints.rhWarning, setpoints.overRh);
+}
+
+bool SetpointStore::loadPair(const std::string& name, ConfigItemPtr& held, double& warning, double& over)
+{
+    ConfigItemPtr item;
+    if (!config_.getItem(name, item) || item->count() != 2)
+        return false;
+    warning = DecimalText::parse(item->value(0));
+    over = DecimalText::parse(item->value(1));
+    held = std::move(item);
+    return true;
+}
+
+void SetpointStore::saveSetpoints()
+{
+    for (int index = 0; index < housingCount; ++index) {
+        const AlarmSetpoints& setpoints = setpoints_[index];
+        HousingItems& items = items_[index];
+        savePair(items.temp, setpoints.tempWarning, setpoints.overTemp);
+        savePair(items.rh, setpoints.rhWarning, setpoints.overRh);
+    }
+    config_.writeConfig();
+}
+
+void SetpointStore::savePair(ConfigItemPtr& held, double warning, double over)
+{
+    if (!held)
+        return;
+    held->setValue(0, DecimalText::format(warning).c_str());
+    held->setValue(1, DecimalText::format(over).c_str());
+    config_.updateItem(held);
+}
+
+const ConfigItemPtr& SetpointStore::rhItem(int index) const
+{
+    static const ConfigItemPtr none;
+    return validIndex(index) ? items_[index].rh : none;
+}
+
+const ConfigItemPtr& SetpointStore::tempItem(int index) const
+{
+    static const ConfigItemPtr none;
+    return validIndex(index) ? items_[index].temp : none;
+}
