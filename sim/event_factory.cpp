@@ -1,0 +1,109 @@
+#include "event_factory.h"
+
+#include "message_codec.h"
+#include "sim_log.h"
+
+#include <omniORB4/cdrStream.h>
+
+#include <cstdio>
+#include <ctime>
+
+const char *const EventFactory::unknownRepositoryId = "IDL:KOVSIM/Unknown:1.0";
+
+namespace
+{
+std::string
+fixed3 (double value)
+{
+  char text[64];
+  std::snprintf (text, sizeof text, "%.3f", value);
+  return text;
+}
+}
+
+EventFactory::EventFactory (CORBA::ORB_ptr orb)
+{
+  CORBA::StructMemberSeq members;
+  members.length (3);
+  members[0].name = CORBA::string_dup ("text");
+  members[0].type = orb->create_string_tc (128);
+  members[1].name = CORBA::string_dup ("priority");
+  members[1].type = CORBA::TypeCode::_duplicate (_tc_MessagePriority);
+  members[2].name = CORBA::string_dup ("arrival_time");
+  members[2].type = CORBA::TypeCode::_duplicate (TimeBase::_tc_TimeT);
+  unknownType_ = orb->create_struct_tc (unknownRepositoryId, "Message", members);
+}
+
+TimeBase::TimeT
+EventFactory::now ()
+{
+  return static_cast<TimeBase::TimeT> (std::time (nullptr));
+}
+
+OutgoingEvent
+EventFactory::wrap (const char *tag, const CORBA::Any &value, std::string summary)
+{
+  OutgoingEvent out;
+  out.event.tag_ = CORBA::string_dup (tag);
+  out.event.value_ = value;
+  out.event.object_ref_ = CORBA::Object::_nil ();
+  out.summary = std::move (summary);
+  return out;
+}
+
+OutgoingEvent
+EventFactory::reading (const KOV::HousekeepingData &data) const
+{
+  CORBA::Any value;
+  value <<= data;
+  return wrap ("housekeeping", value,
+               "kind=reading housing=" + std::to_string (static_cast<int> (data.id))
+                 + " temp=" + fixed3 (data.temp) + " rh=" + fixed3 (data.rh)
+                 + " water=" + (data.wateralarm ? "1" : "0")
+                 + " time=" + std::to_string (data.readingTime));
+}
+
+OutgoingEvent
+EventFactory::message (const KOV::Message &message) const
+{
+  CORBA::Any value;
+  MessageCodec::encode (message, value);
+  const std::string text = static_cast<const char *> (message.text);
+  return wrap ("message", value,
+               "kind=message priority=" + std::to_string (static_cast<int> (message.priority))
+                 + " time=" + std::to_string (message.arrival_time)
+                 + " length=" + std::to_string (text.size ()) + " text=" + SimLog::quoted (text));
+}
+
+OutgoingEvent
+EventFactory::instrumentEvent (const KOV::Event &record) const
+{
+  CORBA::Any value;
+  value <<= record;
+  return wrap ("event", value,
+               "kind=event id=" + std::to_string (record.id)
+                 + " time=" + std::to_string (record.arrival_time)
+                 + " name=" + SimLog::quoted (static_cast<const char *> (record.name)));
+}
+
+OutgoingEvent
+EventFactory::text (const std::string &text) const
+{
+  CORBA::Any value;
+  value <<= text.c_str ();
+  return wrap ("text", value, "kind=string text=" + SimLog::quoted (text));
+}
+
+OutgoingEvent
+EventFactory::unknown (const std::string &text) const
+{
+  // Same layout as KOV::Message, written member by member like the codec.
+  cdrMemoryStream stream;
+  stream.marshalString (text.c_str (), 0);
+  CORBA::ULong (MESSAGE) >>= stream;
+  now () >>= stream;
+  CORBA::Any value (unknownType_.in (), nullptr);
+  value.NP_unmarshalDataOnly (stream);
+  return wrap ("unknown", value,
+               std::string ("kind=unknown id=") + unknownRepositoryId + " text=" + SimLog::quoted (text));
+}

@@ -1,0 +1,14 @@
+#ifndef KOVSIM_EVENT_SINK_H
+#define KOVSIM_EVENT_SINK_H
+
+#include "outgoing_event.h"
+
+// Where the traffic generator and the control channel put their events.
+class EventSink
+{
+public:
+  virtual ~EventSink () = default;
+  virtual void publish (const OutgoingEvent &event) = 0;
+};
+
+#endif

@@ -1,0 +1,16 @@
+#ifndef KOVSIM_OUTGOING_EVENT_H
+#define KOVSIM_OUTGOING_EVENT_H
+
+#include <event_comm.hh>
+
+#include <string>
+
+// An event ready for the channel, with the fields part of its report line
+// (e.g. "kind=reading housing=0 temp=20.512 ...").
+struct OutgoingEvent
+{
+  Event_Comm::Event event;
+  std::string summary;
+};
+
+#endif

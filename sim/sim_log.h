@@ -1,0 +1,27 @@
+#ifndef KOVSIM_SIM_LOG_H
+#define KOVSIM_SIM_LOG_H
+
+#include <mutex>
+#include <string>
+
+// The simulator's report lines. Several threads report at once (ORB upcalls,
+// delivery workers, the traffic thread, the control channel), so each line is
+// written whole under a lock and flushed at once: tests follow stdout live.
+class SimLog
+{
+public:
+  // One report line on standard output, e.g. "subscribe consumer=1 ...".
+  void line (const std::string &text);
+
+  // One diagnostic line on standard error, prefixed with "kovsim: ".
+  void error (const std::string &text);
+
+  // A value in double quotes with backslash escapes, so that any text
+  // (quotes, newlines, control characters) stays on one report line.
+  static std::string quoted (const std::string &text);
+
+private:
+  std::mutex mutex_;
+};
+
+#endif
