@@ -49,6 +49,9 @@ Handoff::setReceiver (HandoffReceiver *receiver)
 bool
 Handoff::send (const CORBA::TypeCode *type, const void *value)
 {
+  // Kept by this sender, so that close() from the destructor can still
+  // release it.
+  std::shared_ptr<Shared> shared = shared_;
   if (isClosed ())
     return false;
 
@@ -65,7 +68,7 @@ Handoff::send (const CORBA::TypeCode *type, const void *value)
     {
       QMetaObject::invokeMethod (this, [this, request] { deliver (request); },
                                  Qt::QueuedConnection);
-      waitFor (request);
+      waitFor (*shared, request);
     }
 
   // done and error were last written under the lock that waitFor or
@@ -115,12 +118,11 @@ Handoff::deliver (const std::shared_ptr<Request> &request)
 // Runs on the sender's thread, until the receiver has handled the request
 // or close() has made it pointless to wait.
 void
-Handoff::waitFor (const std::shared_ptr<Request> &request)
+Handoff::waitFor (Shared &shared, const std::shared_ptr<Request> &request)
 {
-  std::shared_ptr<Shared> shared = shared_;
-  std::unique_lock<std::mutex> lock (shared->mutex);
-  shared->changed.wait (lock, [&] {
-    return request->done || request->abandoned || (shared->closed && !request->running);
+  std::unique_lock<std::mutex> lock (shared.mutex);
+  shared.changed.wait (lock, [&] {
+    return request->done || request->abandoned || (shared.closed && !request->running);
   });
   if (!request->done)
     request->abandoned = true;

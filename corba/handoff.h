@@ -65,7 +65,7 @@ private:
   struct Request;
 
   void deliver (const std::shared_ptr<Request> &request);
-  void waitFor (const std::shared_ptr<Request> &request);
+  static void waitFor (Shared &shared, const std::shared_ptr<Request> &request);
 
   HandoffReceiver *receiver_;
   std::shared_ptr<Shared> shared_;
