@@ -3,26 +3,30 @@
 #include <QThread>
 
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 
-// State shared with the senders. Held through a shared_ptr so that a sender
-// released by close() can still take the lock after the Handoff is gone.
+// State shared with the senders, guarded by `mutex`. Held through a
+// shared_ptr so that a sender released by close() can still take the lock
+// after the Handoff is gone. The payloads travel through `pending`, not
+// through Qt's event queue, so that every hand-over between the threads is
+// ordered by this mutex; the queued call only wakes the GUI thread.
 struct Handoff::Shared
 {
   std::mutex mutex;
   std::condition_variable changed;
+  std::deque<std::shared_ptr<Request>> pending;
   bool closed = false;
 };
 
-// One payload on its way. The flags are guarded by Shared::mutex.
+// One payload on its way; the flags are guarded by Shared::mutex.
 struct Handoff::Request
 {
-  const CORBA::TypeCode *type;
-  const void *value;
+  const CORBA::TypeCode *type = nullptr;
+  const void *value = nullptr;
   bool running = false;
   bool done = false;
-  bool abandoned = false;
   std::exception_ptr error;
 };
 
@@ -52,9 +56,6 @@ Handoff::send (const CORBA::TypeCode *type, const void *value)
   // Kept by this sender, so that close() from the destructor can still
   // release it.
   std::shared_ptr<Shared> shared = shared_;
-  if (isClosed ())
-    return false;
-
   auto request = std::make_shared<Request> ();
   request->type = type;
   request->value = value;
@@ -62,46 +63,56 @@ Handoff::send (const CORBA::TypeCode *type, const void *value)
   if (QThread::currentThread () == thread ())
     {
       // Already on the receiver's thread: waiting would deadlock.
-      deliver (request);
+      if (isClosed ())
+        return false;
+      run (*shared, *request);
     }
   else
     {
-      QMetaObject::invokeMethod (this, [this, request] { deliver (request); },
-                                 Qt::QueuedConnection);
-      waitFor (*shared, request);
+      {
+        std::lock_guard<std::mutex> lock (shared->mutex);
+        if (shared->closed)
+          return false;
+        shared->pending.push_back (request);
+      }
+      QMetaObject::invokeMethod (this, "deliverNext", Qt::QueuedConnection);
+      if (!waitFor (*shared, *request))
+        return false;
     }
 
-  // done and error were last written under the lock that waitFor or
-  // deliver has released since.
-  if (!request->done)
-    return false;
+  // error was written under the lock that run() released before done.
   if (request->error)
     std::rethrow_exception (request->error);
   return true;
 }
 
-// Runs on the Handoff's thread.
+// Runs on the Handoff's thread, once per queued payload.
 void
-Handoff::deliver (const std::shared_ptr<Request> &request)
+Handoff::deliverNext ()
 {
   std::shared_ptr<Shared> shared = shared_;
+  std::shared_ptr<Request> request;
   {
     std::lock_guard<std::mutex> lock (shared->mutex);
-    // The sender gave up (close); its pointers may be gone already.
-    if (request->abandoned || shared->closed)
-      {
-        request->abandoned = true;
-        shared->changed.notify_all ();
-        return;
-      }
+    // close() has emptied the queue: those senders are gone already.
+    if (shared->pending.empty ())
+      return;
+    request = shared->pending.front ();
+    shared->pending.pop_front ();
     request->running = true;
   }
+  run (*shared, *request);
+}
 
+// Calls the receiver on the Handoff's thread and reports the end.
+void
+Handoff::run (Shared &shared, Request &request)
+{
   std::exception_ptr error;
   try
     {
       if (receiver_ != nullptr)
-        receiver_->OnEvent (request->type, request->value);
+        receiver_->OnEvent (request.type, request.value);
     }
   catch (...)
     {
@@ -109,23 +120,20 @@ Handoff::deliver (const std::shared_ptr<Request> &request)
       error = std::current_exception ();
     }
 
-  std::lock_guard<std::mutex> lock (shared->mutex);
-  request->error = error;
-  request->done = true;
-  shared->changed.notify_all ();
+  std::lock_guard<std::mutex> lock (shared.mutex);
+  request.error = error;
+  request.done = true;
+  shared.changed.notify_all ();
 }
 
 // Runs on the sender's thread, until the receiver has handled the request
-// or close() has made it pointless to wait.
-void
-Handoff::waitFor (Shared &shared, const std::shared_ptr<Request> &request)
+// (true) or close() has made it pointless to wait (false).
+bool
+Handoff::waitFor (Shared &shared, const Request &request)
 {
   std::unique_lock<std::mutex> lock (shared.mutex);
-  shared.changed.wait (lock, [&] {
-    return request->done || request->abandoned || (shared.closed && !request->running);
-  });
-  if (!request->done)
-    request->abandoned = true;
+  shared.changed.wait (lock, [&] { return request.done || (shared.closed && !request.running); });
+  return request.done;
 }
 
 void
@@ -133,6 +141,9 @@ Handoff::close ()
 {
   std::lock_guard<std::mutex> lock (shared_->mutex);
   shared_->closed = true;
+  // Payloads not yet taken are never delivered: their senders return now
+  // and their pointers die with them.
+  shared_->pending.clear ();
   shared_->changed.notify_all ();
 }
 

@@ -64,8 +64,9 @@ private:
   struct Shared;
   struct Request;
 
-  void deliver (const std::shared_ptr<Request> &request);
-  static void waitFor (Shared &shared, const std::shared_ptr<Request> &request);
+  Q_INVOKABLE void deliverNext ();
+  void run (Shared &shared, Request &request);
+  static bool waitFor (Shared &shared, const Request &request);
 
   HandoffReceiver *receiver_;
   std::shared_ptr<Shared> shared_;
