@@ -3,7 +3,7 @@
 #include <ace/Log_Msg.h>
 
 void
-Consumer_i::set (ShutdownCallback *callback)
+Consumer_i::set_shutdown (ShutdownCallback *callback)
 {
   shutdown = callback;
 }

@@ -20,7 +20,7 @@ public:
   ~Consumer_i () override = default;
 
   // Not owned.
-  void set (ShutdownCallback *callback);
+  void set_shutdown (ShutdownCallback *callback);
 
   void push (const Event_Comm::Event &ev) override;
   void disconnect (const char *reason) override;

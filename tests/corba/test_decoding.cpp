@@ -541,7 +541,7 @@ TEST_F (ServantLocally, BaseConsumerLogsAndClosesThroughItsCallback)
 {
   Consumer_i consumer;
   Shutdown shutdown;
-  consumer.set (&shutdown);
+  consumer.set_shutdown (&shutdown);
 
   Event_Comm::Event ev;
   ev.tag_ = "first tag";
