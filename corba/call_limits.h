@@ -5,7 +5,7 @@
 
 // Bounds every two-way call the client makes (subscribe, unsubscribe,
 // elapsedTime, disconnect, naming look-ups). A call that gets no reply in
-// time fails with CORBA::TRANSIENT, so a hung instrument or event channel
+// time fails with CORBA::TIMEOUT, so a hung instrument or event channel
 // becomes a lost link instead of a frozen operator display.
 class CallLimits
 {
