@@ -6,6 +6,7 @@ KOV_PACKAGES=(
   libomniorb4-dev omniidl omniorb-idl libcos4-dev omniorb-nameserver omniorb
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
+  clang libclang-rt-dev
 )
 
 # Installs what is missing. As root: apt-get update once, then install.
