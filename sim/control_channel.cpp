@@ -1,12 +1,13 @@
 #include "control_channel.h"
 
+#include "sim_log.h"
+
 #include <cerrno>
-#include <cstdio>
 #include <poll.h>
 #include <unistd.h>
 
-ControlChannel::ControlChannel (int fd, LineHandler onLine, EndHandler onEnd)
-  : fd_ (fd), onLine_ (std::move (onLine)), onEnd_ (std::move (onEnd))
+ControlChannel::ControlChannel (int fd, SimLog &log, LineHandler onLine, EndHandler onEnd)
+  : fd_ (fd), log_ (log), onLine_ (std::move (onLine)), onEnd_ (std::move (onEnd))
 {
 }
 
@@ -71,7 +72,7 @@ ControlChannel::consume (const char *data, std::size_t size)
           continue;
         }
       if (overlong_)
-        std::fprintf (stderr, "kovsim: error: command line longer than %zu bytes ignored\n", maxLine);
+        log_.error ("error: command line longer than " + std::to_string (maxLine) + " bytes ignored");
       else
         onLine_ (pending_);
       pending_.clear ();

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+class SimLog;
+
 // Reads control commands from a file descriptor (standard input), one a
 // line, on a thread of its own, and hands each line on. The thread polls, so
 // stop() returns promptly even while nobody types.
@@ -15,7 +17,7 @@ public:
   using LineHandler = std::function<void (const std::string &line)>;
   using EndHandler = std::function<void ()>;
 
-  ControlChannel (int fd, LineHandler onLine, EndHandler onEnd);
+  ControlChannel (int fd, SimLog &log, LineHandler onLine, EndHandler onEnd);
   ~ControlChannel ();
 
   ControlChannel (const ControlChannel &) = delete;
@@ -32,6 +34,7 @@ private:
   void consume (const char *data, std::size_t size);
 
   const int fd_;
+  SimLog &log_;
   LineHandler onLine_;
   EndHandler onEnd_;
   std::string pending_;

@@ -76,7 +76,7 @@ serve (CORBA::ORB_ptr orb, const SimOptions &options, SimLog &log)
       EventFactory factory (orb);
       CommandInterpreter interpreter (notifier, system, factory, shutdown, log);
       ControlChannel control (
-        0, [&interpreter] (const std::string &line) { interpreter.handle (line); },
+        0, log, [&interpreter] (const std::string &line) { interpreter.handle (line); },
         [&] {
           if (options.exitOnEof)
             shutdown.request ("eof");

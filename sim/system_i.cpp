@@ -95,7 +95,6 @@ System_i::normal ()
   std::lock_guard<std::mutex> lock (mutex_);
   failUntil_ = Clock::time_point ();
   hangUntil_ = Clock::time_point ();
-  released_.notify_all ();
 }
 
 void

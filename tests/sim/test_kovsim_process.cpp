@@ -73,6 +73,9 @@ TEST_F (KovsimControl, BadCommandsAreExplainedAndChangeNothing)
       sim ().send (c.first);
       EXPECT_TRUE (sim ().waitForErrorLine ("^kovsim: error: .*" + c.second)) << c.first;
     }
+  // A line beyond the 1 MiB bound is dropped whole, not buffered without end.
+  sim ().send ("push string " + std::string (1100000, 'x'));
+  EXPECT_TRUE (sim ().waitForErrorLine ("^kovsim: error: command line longer than 1048576 bytes ignored$"));
   // Still running, and none of them pushed anything.
   sim ().send ("push string alive");
   EXPECT_TRUE (sim ().waitForLine ("^push seq=1 consumers=0 kind=string text=\"alive\"$"));
