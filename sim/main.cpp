@@ -69,7 +69,16 @@ serve (CORBA::ORB_ptr orb, const SimOptions &options, SimLog &log)
     {
       NameBinder names (orb, options.callTimeoutMs ());
       names.rebind (notifierName, notifierRef.in ());
-      names.rebind (systemName, systemRef.in ());
+      try
+        {
+          names.rebind (systemName, systemRef.in ());
+        }
+      catch (const NamingError &)
+        {
+          // No half-bound instrument side left behind.
+          names.unbindIfOurs (notifierName, notifierRef.in ());
+          throw;
+        }
       log.line (std::string ("ready notifier=\"") + notifierName + "\" system=\"" + systemName + "\"");
 
       ShutdownLatch shutdown;
