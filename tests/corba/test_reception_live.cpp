@@ -93,32 +93,47 @@ clientWords (const NamingServiceProcess &names, std::vector<std::string> front =
 class ReceptionLive : public testing::Test
 {
 protected:
+  // Even after a failed assertion the ORB loop must end, or the consumer's
+  // thread manager would wait for it for ever.
+  void TearDown () override { consumer_.close (1); }
+
+  // Consumer::init with the client's words, `front` first.
+  int init (std::vector<std::string> front = {})
+  {
+    Args args (clientWords (names_, std::move (front)));
+    return consumer_.init (args.argc (), args.argv (), &servant_);
+  }
+
+  // Subscribed and the ORB thread running, as after the application's connect.
+  bool connect (SimulatorProcess &sim)
+  {
+    return init () == 0 && sim.waitForLine ("^subscribe ") && consumer_.run () == 0;
+  }
+
   NamingServiceProcess names_;
+  Host host_;
+  KOVEventConsumer_i servant_ {&host_};
+  Consumer consumer_;
 };
 
 TEST_F (ReceptionLive, SubscribesWithTheFirstWordAsCriteriaAndDeliversInOrderOnTheGuiThread)
 {
   SimulatorProcess sim (names_, {"--scenario", "none"});
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_));
-
-  ASSERT_EQ (consumer.init (args.argc (), args.argv (), &servant), 0);
-  EXPECT_EQ (consumer.status (), Consumer::COMPLETE);
+  ASSERT_EQ (init (), 0);
+  EXPECT_EQ (consumer_.status (), Consumer::COMPLETE);
   // The first word is an ORB option; it is the criteria, and the ORB used it
   // to find the naming service.
   ASSERT_TRUE (sim.waitForLine ("^subscribe consumer=\\d+ criteria=\"-ORBInitRef\" subscribers=1"));
-  ASSERT_EQ (consumer.run (), 0);
+  ASSERT_EQ (consumer_.run (), 0);
 
   sim.send ("push reading 1 21.5 30 0");
   sim.send ("push message alarm " + std::string (200, 'm'));
   sim.send ("push string plain words");
   sim.send ("push event 7 lamp-on");
   sim.send ("push reading 0 -1 -1 1");
-  ASSERT_TRUE (spinUntil ([&] { return host.received ().size () >= 5; }));
+  ASSERT_TRUE (spinUntil ([&] { return host_.received ().size () >= 5; }));
 
-  const auto &got = host.received ();
+  const auto &got = host_.received ();
   ASSERT_EQ (got.size (), 5u);
   EXPECT_EQ (got[0].kind, "reading");
   EXPECT_EQ (got[0].text, "1");
@@ -132,9 +147,9 @@ TEST_F (ReceptionLive, SubscribesWithTheFirstWordAsCriteriaAndDeliversInOrderOnT
   for (const auto &r : got)
     EXPECT_TRUE (r.onGuiThread) << r.kind;
 
-  consumer.close (1);
+  consumer_.close (1);
   EXPECT_TRUE (sim.waitForLine ("^unsubscribe consumer=\\d+ criteria=\"-ORBInitRef\" subscribers=0"));
-  EXPECT_TRUE (spinUntil ([&] { return consumer.done () == 1; }, 3s));
+  EXPECT_TRUE (spinUntil ([&] { return consumer_.done () == 1; }, 3s));
 }
 
 TEST_F (ReceptionLive, RefusedSubscriptionLogsTheReasonAndFails)
@@ -144,16 +159,11 @@ TEST_F (ReceptionLive, RefusedSubscriptionLogsTheReasonAndFails)
   ASSERT_TRUE (sim.waitForLine ("^ok refuse"));
 
   LogCapture log;
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_, {"STATION7"}));
-
   testing::internal::CaptureStdout ();
-  EXPECT_EQ (consumer.init (args.argc (), args.argv (), &servant), -1);
+  EXPECT_EQ (init ({"STATION7"}), -1);
   const std::string printed = testing::internal::GetCapturedStdout ();
 
-  EXPECT_EQ (consumer.status (), Consumer::FAILED);
+  EXPECT_EQ (consumer_.status (), Consumer::FAILED);
   EXPECT_NE (printed.find ("Consumer_Handler::init System Exception"), std::string::npos) << printed;
   EXPECT_NE (printed.find ("IDL:Event_Comm/Notifier/CannotSubscribe:1.0"), std::string::npos) << printed;
   const auto errors = log.errors ();
@@ -170,11 +180,7 @@ TEST_F (ReceptionLive, RefusalWithAnEmptyReasonLogsAnEmptyLine)
   ASSERT_TRUE (sim.waitForLine ("^ok refuse"));
 
   LogCapture log;
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_));
-  EXPECT_EQ (consumer.init (args.argc (), args.argv (), &servant), -1);
+  EXPECT_EQ (init (), -1);
   const auto errors = log.errors ();
   ASSERT_EQ (errors.size (), 2u);
   EXPECT_EQ (errors[0], "\n");
@@ -183,84 +189,53 @@ TEST_F (ReceptionLive, RefusalWithAnEmptyReasonLogsAnEmptyLine)
 TEST_F (ReceptionLive, CloseWithFlagZeroLeavesSubscriptionAndOrbLoopRunning)
 {
   SimulatorProcess sim (names_, {"--scenario", "none"});
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_));
-  ASSERT_EQ (consumer.init (args.argc (), args.argv (), &servant), 0);
-  ASSERT_EQ (consumer.run (), 0);
+  ASSERT_TRUE (connect (sim));
 
-  consumer.close (0);
+  consumer_.close (0);
   sim.send ("push string still here");
-  ASSERT_TRUE (spinUntil ([&] { return host.received ().size () == 1; }));
-  EXPECT_EQ (consumer.done (), 0);
+  ASSERT_TRUE (spinUntil ([&] { return host_.received ().size () == 1; }));
+  EXPECT_EQ (consumer_.done (), 0);
   sim.send ("list");
   EXPECT_TRUE (sim.waitForLine ("^consumer id=\\d+ criteria="));
 
-  consumer.close (1);
-  EXPECT_TRUE (spinUntil ([&] { return consumer.done () == 1; }, 3s));
+  consumer_.close (1);
+  EXPECT_TRUE (spinUntil ([&] { return consumer_.done () == 1; }, 3s));
 }
 
 TEST_F (ReceptionLive, CloseEndsTheOrbLoopEvenWhenTheNotifierHasDied)
 {
   auto sim = std::make_unique<SimulatorProcess> (names_, std::vector<std::string> {"--scenario", "none"});
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_));
-  ASSERT_EQ (consumer.init (args.argc (), args.argv (), &servant), 0);
-  ASSERT_EQ (consumer.run (), 0);
+  ASSERT_TRUE (connect (*sim));
   sim->kill ();
   sim.reset ();
 
   testing::internal::CaptureStdout ();
-  consumer.close (1);
+  consumer_.close (1);
   const std::string printed = testing::internal::GetCapturedStdout ();
   EXPECT_NE (printed.find ("Consumer_Handler::close"), std::string::npos) << printed;
-  EXPECT_TRUE (spinUntil ([&] { return consumer.done () == 1; }, 3s));
+  EXPECT_TRUE (spinUntil ([&] { return consumer_.done () == 1; }, 3s));
 }
 
 TEST_F (ReceptionLive, NotifierDisconnectReachesTheHostOnce)
 {
   SimulatorProcess sim (names_, {"--scenario", "none"});
-  Host host;
-  KOVEventConsumer_i servant (&host);
-  Consumer consumer;
-  Args args (clientWords (names_));
-  ASSERT_EQ (consumer.init (args.argc (), args.argv (), &servant), 0);
-  ASSERT_EQ (consumer.run (), 0);
+  ASSERT_TRUE (connect (sim));
 
   sim.send ("drop maintenance window");
-  ASSERT_TRUE (spinUntil ([&] { return host.drops () == 1; }));
-  ASSERT_EQ (host.received ().size (), 1u);
-  EXPECT_EQ (host.received ()[0].text, "Got disconnected due to maintenance window");
+  ASSERT_TRUE (spinUntil ([&] { return host_.drops () == 1; }));
+  ASSERT_EQ (host_.received ().size (), 1u);
+  EXPECT_EQ (host_.received ()[0].text, "Got disconnected due to maintenance window");
   EXPECT_TRUE (sim.waitForLine ("^consumer-disconnect consumer=\\d+ result=ok"));
-  consumer.close (1);
 }
 
-// The instrument link, set up the way the application does: the ORB of
+// The instrument link, set up the way the application does: on the ORB of
 // event reception, with its call limit.
-class InterfaceLive : public ReceptionLive
-{
-protected:
-  int connect (SimulatorProcess &sim)
-  {
-    Args args (clientWords (names_));
-    if (consumer_.init (args.argc (), args.argv (), &servant_) != 0)
-      return -1;
-    sim.waitForLine ("^subscribe ");
-    return consumer_.run ();
-  }
-
-  Host host_;
-  KOVEventConsumer_i servant_ {&host_};
-  Consumer consumer_;
-};
+using InterfaceLive = ReceptionLive;
 
 TEST_F (InterfaceLive, InitFindsTheSystemAndShutdownTellsTheInstrument)
 {
   SimulatorProcess sim (names_, {"--scenario", "none", "--on-time", "3600"});
-  ASSERT_EQ (connect (sim), 0);
+  ASSERT_TRUE (connect (sim));
   KOVInterface_Client client;
   ASSERT_EQ (client.init (consumer_.orb ()), 0);
   ASSERT_FALSE (CORBA::is_nil (client.system ()));
@@ -272,13 +247,12 @@ TEST_F (InterfaceLive, InitFindsTheSystemAndShutdownTellsTheInstrument)
   EXPECT_TRUE (sim.waitForLine ("^system-disconnect reason=\"client interface shutdown.\""));
   // The reference stays until the next init.
   EXPECT_FALSE (CORBA::is_nil (client.system ()));
-  consumer_.close (1);
 }
 
 TEST_F (InterfaceLive, MissingSystemKeepsTheEarlierReferenceAndANewInitReplacesIt)
 {
   auto sim = std::make_unique<SimulatorProcess> (names_, std::vector<std::string> {"--scenario", "none"});
-  ASSERT_EQ (connect (*sim), 0);
+  ASSERT_TRUE (connect (*sim));
   KOVInterface_Client client;
   ASSERT_EQ (client.init (consumer_.orb ()), 0);
   KOV::System_var first = KOV::System::_duplicate (client.system ());
@@ -303,13 +277,12 @@ TEST_F (InterfaceLive, MissingSystemKeepsTheEarlierReferenceAndANewInitReplacesI
   ASSERT_EQ (client.init (consumer_.orb ()), 0);
   EXPECT_FALSE (client.system ()->_is_equivalent (first));
   EXPECT_EQ (client.shutdown (), 0);
-  consumer_.close (1);
 }
 
 TEST_F (InterfaceLive, HungElapsedTimeFailsWithinTheCallLimit)
 {
   SimulatorProcess sim (names_, {"--scenario", "none"});
-  ASSERT_EQ (connect (sim), 0);
+  ASSERT_TRUE (connect (sim));
   KOVInterface_Client client;
   ASSERT_EQ (client.init (consumer_.orb ()), 0);
   sim.send ("elapsed hang 30 60");
@@ -329,10 +302,9 @@ TEST_F (InterfaceLive, HungElapsedTimeFailsWithinTheCallLimit)
   EXPECT_EQ (raised, "TIMEOUT");
   EXPECT_GE (took, std::chrono::milliseconds (CallLimits::kCallTimeoutMs - 500));
   EXPECT_LT (took, std::chrono::milliseconds (CallLimits::kCallTimeoutMs + 2000));
-  consumer_.close (1);
 }
 
-TEST_F (ReceptionLive, TargetReferenceMayOutliveEventReception)
+TEST_F (InterfaceLive, TargetReferenceMayOutliveEventReception)
 {
   // The application destroys event reception (and with it the ORB) before
   // the instrument link.
