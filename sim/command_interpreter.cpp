@@ -12,13 +12,6 @@
 
 namespace
 {
-std::string
-fixed3 (double value)
-{
-  char text[64];
-  std::snprintf (text, sizeof text, "%.3f", value);
-  return text;
-}
 
 HousingID
 housingOf (const std::string &word)
@@ -195,7 +188,7 @@ CommandInterpreter::elapsed (CommandScanner &words)
       const double forSeconds = seconds (words, "SECONDS");
       words.expectEnd ();
       system_.failFor (forSeconds);
-      log_.line ("ok elapsed fail seconds=" + fixed3 (forSeconds));
+      log_.line ("ok elapsed fail seconds=" + SimLog::fixed3 (forSeconds));
       return;
     }
   if (mode == "hang")
@@ -204,7 +197,7 @@ CommandInterpreter::elapsed (CommandScanner &words)
       const double forSeconds = seconds (words, "SECONDS");
       words.expectEnd ();
       system_.hangFor (delay, forSeconds);
-      log_.line ("ok elapsed hang delay=" + fixed3 (delay) + " seconds=" + fixed3 (forSeconds));
+      log_.line ("ok elapsed hang delay=" + SimLog::fixed3 (delay) + " seconds=" + SimLog::fixed3 (forSeconds));
       return;
     }
   if (mode == "normal")

@@ -10,17 +10,6 @@
 
 const char *const EventFactory::unknownRepositoryId = "IDL:KOVSIM/Unknown:1.0";
 
-namespace
-{
-std::string
-fixed3 (double value)
-{
-  char text[64];
-  std::snprintf (text, sizeof text, "%.3f", value);
-  return text;
-}
-}
-
 EventFactory::EventFactory (CORBA::ORB_ptr orb)
 {
   CORBA::StructMemberSeq members;
@@ -58,7 +47,7 @@ EventFactory::reading (const KOV::HousekeepingData &data) const
   value <<= data;
   return wrap ("housekeeping", value,
                "kind=reading housing=" + std::to_string (static_cast<int> (data.id))
-                 + " temp=" + fixed3 (data.temp) + " rh=" + fixed3 (data.rh)
+                 + " temp=" + SimLog::fixed3 (data.temp) + " rh=" + SimLog::fixed3 (data.rh)
                  + " water=" + (data.wateralarm ? "1" : "0")
                  + " time=" + std::to_string (data.readingTime));
 }

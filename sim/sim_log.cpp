@@ -46,3 +46,11 @@ SimLog::quoted (const std::string &text)
   out += '"';
   return out;
 }
+
+std::string
+SimLog::fixed3 (double value)
+{
+  char text[64];
+  std::snprintf (text, sizeof text, "%.3f", value);
+  return text;
+}

@@ -20,6 +20,9 @@ public:
   // (quotes, newlines, control characters) stays on one report line.
   static std::string quoted (const std::string &text);
 
+  // A number as report lines write it: "%.3f".
+  static std::string fixed3 (double value);
+
 private:
   std::mutex mutex_;
 };

@@ -13,13 +13,6 @@ span (double seconds)
     std::chrono::duration<double> (seconds));
 }
 
-std::string
-fixed3 (double value)
-{
-  char text[64];
-  std::snprintf (text, sizeof text, "%.3f", value);
-  return text;
-}
 }
 
 System_i::System_i (SimLog &log, double onSeconds)
@@ -53,7 +46,7 @@ System_i::elapsedTime ()
     }
   if (delay > 0)
     {
-      log_.line ("elapsedTime hang seconds=" + fixed3 (delay));
+      log_.line ("elapsedTime hang seconds=" + SimLog::fixed3 (delay));
       waitFor (delay);
     }
   const CORBA::ULongLong answer = seconds ();
