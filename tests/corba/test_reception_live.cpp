@@ -228,6 +228,38 @@ TEST_F (ReceptionLive, NotifierDisconnectReachesTheHostOnce)
   EXPECT_TRUE (sim.waitForLine ("^consumer-disconnect consumer=\\d+ result=ok"));
 }
 
+// Binds `id` in the root context to whatever `target` is bound to, through
+// the process's ORB (the one the client will use too).
+void
+rebindAs (const NamingServiceProcess &names, const char *id, const char *target)
+{
+  Args args (clientWords (names));
+  int argc = args.argc ();
+  CORBA::ORB_var orb = CORBA::ORB_init (argc, args.argv ());
+  CORBA::Object_var root = orb->resolve_initial_references ("NameService");
+  CosNaming::NamingContext_var context = CosNaming::NamingContext::_narrow (root);
+  CosNaming::Name name (1);
+  name.length (1);
+  name[0].id = CORBA::string_dup (target);
+  CORBA::Object_var object = context->resolve (name);
+  name[0].id = CORBA::string_dup (id);
+  context->rebind (name, object);
+}
+
+TEST_F (ReceptionLive, NotifierThatIsSomethingElseIsAFailedLookUp)
+{
+  SimulatorProcess sim (names_, {"--scenario", "none"});
+  rebindAs (names_, "Notifier", "KOVSYSTEM");
+
+  LogCapture log;
+  EXPECT_EQ (init (), -1);
+  EXPECT_EQ (consumer_.status (), Consumer::FAILED);
+  const auto errors = log.errors ();
+  ASSERT_EQ (errors.size (), 3u);
+  EXPECT_NE (errors[1].find ("Unable to get the notifier the TAO_Naming_Client."), std::string::npos);
+  EXPECT_FALSE (sim.waitForLine ("^subscribe ", 300ms));
+}
+
 // The instrument link, set up the way the application does: on the ORB of
 // event reception, with its call limit.
 using InterfaceLive = ReceptionLive;
@@ -277,6 +309,17 @@ TEST_F (InterfaceLive, MissingSystemKeepsTheEarlierReferenceAndANewInitReplacesI
   ASSERT_EQ (client.init (consumer_.orb ()), 0);
   EXPECT_FALSE (client.system ()->_is_equivalent (first));
   EXPECT_EQ (client.shutdown (), 0);
+}
+
+TEST_F (InterfaceLive, SystemThatIsSomethingElseGivesANilReference)
+{
+  SimulatorProcess sim (names_, {"--scenario", "none"});
+  ASSERT_TRUE (connect (sim));
+  rebindAs (names_, "KOVSYSTEM", "Notifier");
+  KOVInterface_Client client;
+  EXPECT_EQ (client.init (consumer_.orb ()), 0);
+  EXPECT_TRUE (CORBA::is_nil (client.system ()));
+  EXPECT_EQ (client.shutdown (), -1);
 }
 
 TEST_F (InterfaceLive, HungElapsedTimeFailsWithinTheCallLimit)
