@@ -74,12 +74,7 @@ Subscriber::finish (const std::string &reason)
   std::lock_guard<std::mutex> lock (mutex_);
   if (stopping_ || closing_)
     return;
-  closing_ = true;
-  Item item;
-  item.disconnect = true;
-  item.reason = reason;
-  queue_.push_back (std::move (item));
-  wake_.notify_one ();
+  queueDisconnect (reason);
 }
 
 void
@@ -89,6 +84,13 @@ Subscriber::abandon (const std::string &reason)
   if (stopping_)
     return;
   queue_.clear ();
+  queueDisconnect (reason);
+}
+
+// The caller holds mutex_.
+void
+Subscriber::queueDisconnect (const std::string &reason)
+{
   closing_ = true;
   Item item;
   item.disconnect = true;

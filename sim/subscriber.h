@@ -55,6 +55,7 @@ public:
   bool finished () const { return finished_; }
 
 private:
+  void queueDisconnect (const std::string &reason);
   struct Item
   {
     bool disconnect = false;
