@@ -38,11 +38,17 @@ Naming_Client::get_context () const
 CORBA::Object_ptr
 Naming_Client::resolve_simple (const char *id)
 {
+  if (CORBA::is_nil (context_))
+    throw CORBA::BAD_INV_ORDER (0, CORBA::COMPLETED_NO);
+  return context_->resolve (simple_name (id));
+}
+
+CosNaming::Name
+Naming_Client::simple_name (const char *id)
+{
   CosNaming::Name name;
   name.length (1);
   name[0].id = CORBA::string_dup (id);
   name[0].kind = CORBA::string_dup ("");
-  if (CORBA::is_nil (context_))
-    throw CORBA::BAD_INV_ORDER (0, CORBA::COMPLETED_NO);
-  return context_->resolve (name);
+  return name;
 }

@@ -26,6 +26,9 @@ public:
   // Looks up a one-component name with an empty kind in the root context.
   CORBA::Object_ptr resolve_simple (const char *id);
 
+  // The one-component name `id` with an empty kind.
+  static CosNaming::Name simple_name (const char *id);
+
 private:
   CosNaming::NamingContext_var context_;
 };

@@ -1,5 +1,7 @@
 #include "name_binder.h"
 
+#include "naming_client.h"
+
 #include <omniORB4/omniORB.h>
 
 namespace
@@ -37,22 +39,12 @@ NameBinder::NameBinder (CORBA::ORB_ptr orb, unsigned long callTimeoutMs)
   omniORB::setClientCallTimeout (root_.in (), limit);
 }
 
-CosNaming::Name
-NameBinder::nameOf (const char *id)
-{
-  CosNaming::Name name;
-  name.length (1);
-  name[0].id = CORBA::string_dup (id);
-  name[0].kind = CORBA::string_dup ("");
-  return name;
-}
-
 void
 NameBinder::rebind (const char *id, CORBA::Object_ptr object)
 {
   try
     {
-      root_->rebind (nameOf (id), object);
+      root_->rebind (Naming_Client::simple_name (id), object);
     }
   catch (const CORBA::Exception &ex)
     {
@@ -65,7 +57,7 @@ NameBinder::unbindIfOurs (const char *id, CORBA::Object_ptr object) noexcept
 {
   try
     {
-      const CosNaming::Name name = nameOf (id);
+      const CosNaming::Name name = Naming_Client::simple_name (id);
       CORBA::Object_var bound = root_->resolve (name);
       if (bound->_is_equivalent (object))
         root_->unbind (name);

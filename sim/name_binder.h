@@ -33,8 +33,6 @@ public:
   void unbindIfOurs (const char *id, CORBA::Object_ptr object) noexcept;
 
 private:
-  static CosNaming::Name nameOf (const char *id);
-
   CosNaming::NamingContext_var root_;
 };
 

@@ -54,19 +54,27 @@ bool spinUntilReady (std::future<T> &future, std::chrono::milliseconds limit = 1
   return QtOrb::spinUntil ([&] { return future.wait_for (0ms) == std::future_status::ready; }, limit);
 }
 
+// Sends `value` from another thread while the GUI thread spins; answers
+// whether it was delivered and whether the receiver had finished by the
+// time send returned.
+std::pair<bool, bool>
+sendFromAnotherThread (Handoff &handoff, const Receiver &receiver, int value)
+{
+  auto sent = std::async (std::launch::async, [&] {
+    const bool delivered = handoff.send (CORBA::_tc_long, &value);
+    return std::make_pair (delivered, receiver.finished.load ());
+  });
+  EXPECT_TRUE (spinUntilReady (sent));
+  return sent.get ();
+}
+
 TEST (Handoff, SenderWaitsUntilTheReceiverOnTheGuiThreadHasReturned)
 {
   Receiver receiver;
   Handoff handoff (&receiver);
   receiver.action = [] { std::this_thread::sleep_for (50ms); };
 
-  auto sent = std::async (std::launch::async, [&] {
-    const int value = 42;
-    const bool delivered = handoff.send (CORBA::_tc_long, &value);
-    return std::make_pair (delivered, receiver.finished.load ());
-  });
-  ASSERT_TRUE (spinUntilReady (sent));
-  const auto [delivered, finishedBeforeReturn] = sent.get ();
+  const auto [delivered, finishedBeforeReturn] = sendFromAnotherThread (handoff, receiver, 42);
 
   EXPECT_TRUE (delivered);
   EXPECT_TRUE (finishedBeforeReturn);
@@ -132,13 +140,7 @@ TEST (Handoff, CloseDuringTheReceiversCallWaitsForItsEnd)
     handoff.close ();
     std::this_thread::sleep_for (50ms);
   };
-  auto sent = std::async (std::launch::async, [&] {
-    const int value = 5;
-    const bool delivered = handoff.send (CORBA::_tc_long, &value);
-    return std::make_pair (delivered, receiver.finished.load ());
-  });
-  ASSERT_TRUE (spinUntilReady (sent));
-  const auto [delivered, finishedBeforeReturn] = sent.get ();
+  const auto [delivered, finishedBeforeReturn] = sendFromAnotherThread (handoff, receiver, 5);
   EXPECT_TRUE (delivered);
   EXPECT_TRUE (finishedBeforeReturn);
 }
