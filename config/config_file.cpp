@@ -61,7 +61,7 @@ void syncDirectoryOf(const std::string& path)
 bool nameReadsBack(const std::string& name)
 {
     return !name.empty() && name.find_first_of(ConfigLine::delimiters) == std::string::npos &&
-           name.find('#') == std::string::npos && name.find('\0') == std::string::npos;
+        name.find('#') == std::string::npos && name.find('\0') == std::string::npos;
 }
 } // namespace
 
@@ -151,7 +151,8 @@ bool ConfigFile::add(const std::string& name, const char* value)
 {
     if (!nameReadsBack(name))
         return false;
-    const std::vector<std::string> values = value ? std::vector<std::string>{value} : std::vector<std::string>{};
+    const std::vector<std::string> values =
+        value ? std::vector<std::string>{value} : std::vector<std::string>{};
     entries_.emplace_back(ConfigItemPtr(ConfigItem(name, values)), 0, std::nullopt);
     return true;
 }

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-ConfigItem::ConfigItem(const std::string& name, std::size_t count, const char* const* values)
-    : name_(name)
+ConfigItem::ConfigItem(const std::string& name, std::size_t count, const char* const* values) : name_(name)
 {
     if (!values)
         return;

@@ -8,7 +8,11 @@
 // configuration file: an item, not an item, or a line with too many values.
 class ConfigLine {
 public:
-    enum class Kind { NotItem, Item, TooManyValues };
+    enum class Kind {
+        NotItem,
+        Item,
+        TooManyValues
+    };
 
     // Longest piece taken as one line; a longer line is read in such pieces.
     static constexpr std::size_t maxPiece = 249;

@@ -2,8 +2,7 @@
 
 InstrumentConfig::InstrumentConfig(std::string instrumentName, std::string directory)
     : instrumentName_(std::move(instrumentName)), configFile_(std::move(directory))
-{
-}
+{}
 
 InstrumentConfig::~InstrumentConfig() = default;
 

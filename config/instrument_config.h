@@ -10,8 +10,8 @@ class InstrumentConfig {
 public:
     // instrumentName forms the default file name "<name>.cfg"; the file is
     // looked up in directory.
-    explicit InstrumentConfig(std::string instrumentName,
-                              std::string directory = ConfigFile::startDirectory());
+    explicit InstrumentConfig(
+        std::string instrumentName, std::string directory = ConfigFile::startDirectory());
     virtual ~InstrumentConfig();
 
     InstrumentConfig(const InstrumentConfig&) = delete;

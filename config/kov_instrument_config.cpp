@@ -1,6 +1,8 @@
 #include "kov_instrument_config.h"
 
-KovInstrumentConfig::KovInstrumentConfig(std::string directory) : InstrumentConfig("KOV", std::move(directory)) {}
+KovInstrumentConfig::KovInstrumentConfig(std::string directory)
+    : InstrumentConfig("KOV", std::move(directory))
+{}
 
 void KovInstrumentConfig::openDefaultConfig()
 {

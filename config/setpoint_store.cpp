@@ -5,8 +5,7 @@
 
 SetpointStore::SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[housingCount])
     : config_(config), setpoints_(setpoints)
-{
-}
+{}
 
 void SetpointStore::loadSetpoints(const std::string& housingName, int index)
 {

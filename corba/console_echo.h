@@ -4,17 +4,16 @@
 // Echo of message texts on standard output, gated by the process-wide
 // diagnostic level. The level is fixed at 1; a gated line is written only
 // when the level lies between 1 and 4.
-class ConsoleEcho
-{
+class ConsoleEcho {
 public:
-  static constexpr int diagnosticLevel = 1;
+    static constexpr int diagnosticLevel = 1;
 
-  // True when lines gated at `level` are written.
-  static constexpr bool writesAt (int level) { return level >= 1 && level <= 4; }
+    // True when lines gated at `level` are written.
+    static constexpr bool writesAt(int level) { return level >= 1 && level <= 4; }
 
-  // Writes "%s\n" with `text` to standard output when the diagnostic level
-  // lets it through. A null text writes nothing.
-  static void echo (const char *text);
+    // Writes "%s\n" with `text` to standard output when the diagnostic level
+    // lets it through. A null text writes nothing.
+    static void echo(const char* text);
 };
 
 #endif

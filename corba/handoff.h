@@ -10,11 +10,10 @@
 // Receiver of the hand-off; the main dialog implements it. OnEvent runs on
 // the thread of the Handoff object (the GUI thread). Both pointers are
 // valid only during the call: copy what is needed, keep nothing.
-class HandoffReceiver
-{
+class HandoffReceiver {
 public:
-  virtual ~HandoffReceiver () = default;
-  virtual void OnEvent (const CORBA::TypeCode *type, const void *value) = 0;
+    virtual ~HandoffReceiver() = default;
+    virtual void OnEvent(const CORBA::TypeCode* type, const void* value) = 0;
 };
 
 // Synchronous hand-off of one payload from an ORB thread to the receiver
@@ -31,46 +30,45 @@ public:
 // The object lives on the GUI thread; setReceiver and the destructor run
 // there. send, close, setReceiverUp and isReceiverUp are thread-safe. At
 // exit: close(), end the ORB threads, then destroy the Handoff.
-class Handoff : public QObject
-{
-  Q_OBJECT
+class Handoff : public QObject {
+    Q_OBJECT
 
 public:
-  explicit Handoff (HandoffReceiver *receiver = nullptr, QObject *parent = nullptr);
-  ~Handoff () override;
+    explicit Handoff(HandoffReceiver* receiver = nullptr, QObject* parent = nullptr);
+    ~Handoff() override;
 
-  // GUI thread only. A null receiver makes delivered payloads vanish.
-  void setReceiver (HandoffReceiver *receiver);
+    // GUI thread only. A null receiver makes delivered payloads vanish.
+    void setReceiver(HandoffReceiver* receiver);
 
-  // Delivers (type, value) to the receiver and waits until it has handled
-  // them. Returns true when the receiver was called, false when the
-  // hand-off was dropped because of close(). An exception thrown by the
-  // receiver is rethrown to the sender, never into the GUI event loop.
-  bool send (const CORBA::TypeCode *type, const void *value);
+    // Delivers (type, value) to the receiver and waits until it has handled
+    // them. Returns true when the receiver was called, false when the
+    // hand-off was dropped because of close(). An exception thrown by the
+    // receiver is rethrown to the sender, never into the GUI event loop.
+    bool send(const CORBA::TypeCode* type, const void* value);
 
-  // Ends the hand-off for good: waiting senders whose payload has not yet
-  // reached the receiver return false, later sends are dropped. A sender
-  // whose payload is being handled right now still waits for the end of
-  // that call. Does not wait itself; callable from any thread.
-  void close ();
-  bool isClosed () const;
+    // Ends the hand-off for good: waiting senders whose payload has not yet
+    // reached the receiver return false, later sends are dropped. A sender
+    // whose payload is being handled right now still waits for the end of
+    // that call. Does not wait itself; callable from any thread.
+    void close();
+    bool isClosed() const;
 
-  // The window-state gate: set by the GUI thread when the receiver's
-  // window comes up or goes away, read by the ORB thread.
-  void setReceiverUp (bool up);
-  bool isReceiverUp () const;
+    // The window-state gate: set by the GUI thread when the receiver's
+    // window comes up or goes away, read by the ORB thread.
+    void setReceiverUp(bool up);
+    bool isReceiverUp() const;
 
 private:
-  struct Shared;
-  struct Request;
+    struct Shared;
+    struct Request;
 
-  Q_INVOKABLE void deliverNext ();
-  void run (Shared &shared, Request &request);
-  static bool waitFor (Shared &shared, const Request &request);
+    Q_INVOKABLE void deliverNext();
+    void run(Shared& shared, Request& request);
+    static bool waitFor(Shared& shared, const Request& request);
 
-  HandoffReceiver *receiver_;
-  std::shared_ptr<Shared> shared_;
-  std::atomic<bool> receiverUp_;
+    HandoffReceiver* receiver_;
+    std::shared_ptr<Shared> shared_;
+    std::atomic<bool> receiverUp_;
 };
 
 #endif

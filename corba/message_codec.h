@@ -7,16 +7,15 @@
 // its text. The generated any operators refuse a text longer than 128
 // characters (MARSHAL), but the instrument may send longer ones and the
 // operator must see them whole; the wire form is the same either way.
-class MessageCodec
-{
+class MessageCodec {
 public:
-  // Reads the message held by `value`, which must carry the TypeCode of
-  // KOV::Message. Raises CORBA::MARSHAL if the value cannot be read.
-  static void decode (const CORBA::Any &value, KOV::Message &message);
+    // Reads the message held by `value`, which must carry the TypeCode of
+    // KOV::Message. Raises CORBA::MARSHAL if the value cannot be read.
+    static void decode(const CORBA::Any& value, KOV::Message& message);
 
-  // Replaces the contents of `value` by `message`, with the TypeCode of
-  // KOV::Message.
-  static void encode (const KOV::Message &message, CORBA::Any &value);
+    // Replaces the contents of `value` by `message`, with the TypeCode of
+    // KOV::Message.
+    static void encode(const KOV::Message& message, CORBA::Any& value);
 };
 
 #endif

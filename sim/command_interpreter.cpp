@@ -10,202 +10,176 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
-HousingID
-housingOf (const std::string &word)
+HousingID housingOf(const std::string& word)
 {
-  if (word == "0" || word == "e" || word == "electronics")
-    return ELECTRONICS_HOUSING;
-  if (word == "1" || word == "s" || word == "spectrograph")
-    return SPECTROGRAPH_HOUSING;
-  throw CommandError ("bad HOUSING \"" + word + "\" (0, 1, e, s, electronics or spectrograph)");
+    if (word == "0" || word == "e" || word == "electronics")
+        return ELECTRONICS_HOUSING;
+    if (word == "1" || word == "s" || word == "spectrograph")
+        return SPECTROGRAPH_HOUSING;
+    throw CommandError("bad HOUSING \"" + word + "\" (0, 1, e, s, electronics or spectrograph)");
 }
 
-MessagePriority
-priorityOf (const std::string &word)
+MessagePriority priorityOf(const std::string& word)
 {
-  if (word == "0" || word == "message")
-    return MESSAGE;
-  if (word == "1" || word == "warning")
-    return WARNING;
-  if (word == "2" || word == "alarm")
-    return ALARM;
-  throw CommandError ("bad PRIORITY \"" + word + "\" (message, warning, alarm or 0, 1, 2)");
+    if (word == "0" || word == "message")
+        return MESSAGE;
+    if (word == "1" || word == "warning")
+        return WARNING;
+    if (word == "2" || word == "alarm")
+        return ALARM;
+    throw CommandError("bad PRIORITY \"" + word + "\" (message, warning, alarm or 0, 1, 2)");
 }
 
-double
-seconds (CommandScanner &words, const char *field)
+double seconds(CommandScanner& words, const char* field)
 {
-  const double value = words.number (field);
-  if (value < 0 || value > 1.0e6)
-    throw CommandError (std::string ("bad number for ") + field + ": seconds from 0 to 1000000");
-  return value;
+    const double value = words.number(field);
+    if (value < 0 || value > 1.0e6)
+        throw CommandError(std::string("bad number for ") + field + ": seconds from 0 to 1000000");
+    return value;
 }
-}
+} // namespace
 
-CommandInterpreter::CommandInterpreter (Notifier_i &notifier, System_i &system,
-                                        const EventFactory &factory, ShutdownLatch &shutdown,
-                                        SimLog &log)
-  : notifier_ (notifier), system_ (system), factory_ (factory), shutdown_ (shutdown), log_ (log)
-{
-}
+CommandInterpreter::CommandInterpreter(
+    Notifier_i& notifier, System_i& system, const EventFactory& factory, ShutdownLatch& shutdown, SimLog& log)
+    : notifier_(notifier), system_(system), factory_(factory), shutdown_(shutdown), log_(log)
+{}
 
-void
-CommandInterpreter::handle (const std::string &line)
+void CommandInterpreter::handle(const std::string& line)
 {
-  CommandScanner words (line);
-  if (words.atEnd () || words.peek ()[0] == '#')
-    return;
-  try
-    {
-      dispatch (words);
-    }
-  catch (const CommandError &error)
-    {
-      log_.error ("error: " + std::string (error.what ()) + " in: " + line);
-    }
-  catch (const CORBA::Exception &ex)
-    {
-      log_.error (std::string ("error: ") + ex._name () + " in: " + line);
+    CommandScanner words(line);
+    if (words.atEnd() || words.peek()[0] == '#')
+        return;
+    try {
+        dispatch(words);
+    } catch (const CommandError& error) {
+        log_.error("error: " + std::string(error.what()) + " in: " + line);
+    } catch (const CORBA::Exception& ex) {
+        log_.error(std::string("error: ") + ex._name() + " in: " + line);
     }
 }
 
-void
-CommandInterpreter::dispatch (CommandScanner &words)
+void CommandInterpreter::dispatch(CommandScanner& words)
 {
-  const std::string command = words.word ();
-  if (command == "push")
-    return push (words);
-  if (command == "elapsed")
-    return elapsed (words);
-  if (command == "drop")
-    {
-      const std::string reason = words.rest ();
-      const std::size_t count = notifier_.dropAll (reason);
-      log_.line ("ok drop consumers=" + std::to_string (count) + " reason=" + SimLog::quoted (reason));
-      return;
+    const std::string command = words.word();
+    if (command == "push")
+        return push(words);
+    if (command == "elapsed")
+        return elapsed(words);
+    if (command == "drop") {
+        const std::string reason = words.rest();
+        const std::size_t count = notifier_.dropAll(reason);
+        log_.line("ok drop consumers=" + std::to_string(count) + " reason=" + SimLog::quoted(reason));
+        return;
     }
-  if (command == "refuse")
-    {
-      const std::string reason = words.rest ();
-      notifier_.refuseNext (reason);
-      log_.line ("ok refuse reason=" + SimLog::quoted (reason));
-      return;
+    if (command == "refuse") {
+        const std::string reason = words.rest();
+        notifier_.refuseNext(reason);
+        log_.line("ok refuse reason=" + SimLog::quoted(reason));
+        return;
     }
-  if (command == "list")
-    {
-      words.expectEnd ();
-      const std::size_t count = notifier_.list ();
-      log_.line ("ok list consumers=" + std::to_string (count));
-      return;
+    if (command == "list") {
+        words.expectEnd();
+        const std::size_t count = notifier_.list();
+        log_.line("ok list consumers=" + std::to_string(count));
+        return;
     }
-  if (command == "help")
-    {
-      std::fputs (SimOptions::usage ().c_str (), stderr);
-      std::fflush (stderr);
-      return;
+    if (command == "help") {
+        std::fputs(SimOptions::usage().c_str(), stderr);
+        std::fflush(stderr);
+        return;
     }
-  if (command == "quit")
-    {
-      words.expectEnd ();
-      shutdown_.request ("quit");
-      return;
+    if (command == "quit") {
+        words.expectEnd();
+        shutdown_.request("quit");
+        return;
     }
-  throw CommandError ("unknown command \"" + command + "\" (see help)");
+    throw CommandError("unknown command \"" + command + "\" (see help)");
 }
 
-void
-CommandInterpreter::push (CommandScanner &words)
+void CommandInterpreter::push(CommandScanner& words)
 {
-  const std::string kind = words.requiredWord ("what to push (reading, message, event, string, unknown)");
-  if (kind == "reading")
-    return pushReading (words);
-  if (kind == "message")
-    return pushMessage (words);
-  if (kind == "event")
-    return pushEvent (words);
-  if (kind == "string")
-    return notifier_.publish (factory_.text (words.rest ()));
-  if (kind == "unknown")
-    return notifier_.publish (factory_.unknown (words.rest ()));
-  throw CommandError ("cannot push \"" + kind + "\" (reading, message, event, string or unknown)");
+    const std::string kind = words.requiredWord("what to push (reading, message, event, string, unknown)");
+    if (kind == "reading")
+        return pushReading(words);
+    if (kind == "message")
+        return pushMessage(words);
+    if (kind == "event")
+        return pushEvent(words);
+    if (kind == "string")
+        return notifier_.publish(factory_.text(words.rest()));
+    if (kind == "unknown")
+        return notifier_.publish(factory_.unknown(words.rest()));
+    throw CommandError("cannot push \"" + kind + "\" (reading, message, event, string or unknown)");
 }
 
-TimeBase::TimeT
-CommandInterpreter::timeOf (CommandScanner &words)
+TimeBase::TimeT CommandInterpreter::timeOf(CommandScanner& words)
 {
-  const std::string next = words.peek ();
-  if (next.compare (0, 3, "at=") != 0)
-    return EventFactory::now ();
-  words.word ();
-  long long value = 0;
-  if (!CommandScanner::parseInteger (next.substr (3), value) || value < 0)
-    throw CommandError ("bad number \"" + next.substr (3) + "\" for TIME (seconds since 1970, 0 or more)");
-  return static_cast<TimeBase::TimeT> (value);
+    const std::string next = words.peek();
+    if (next.compare(0, 3, "at=") != 0)
+        return EventFactory::now();
+    words.word();
+    long long value = 0;
+    if (!CommandScanner::parseInteger(next.substr(3), value) || value < 0)
+        throw CommandError("bad number \"" + next.substr(3) + "\" for TIME (seconds since 1970, 0 or more)");
+    return static_cast<TimeBase::TimeT>(value);
 }
 
-void
-CommandInterpreter::pushReading (CommandScanner &words)
+void CommandInterpreter::pushReading(CommandScanner& words)
 {
-  KOV::HousekeepingData data;
-  data.readingTime = timeOf (words);
-  data.id = housingOf (words.requiredWord ("HOUSING"));
-  data.temp = words.number ("TEMP");
-  data.rh = words.number ("RH");
-  data.wateralarm = words.integer ("WATER", 0, 1) == 1;
-  words.expectEnd ();
-  notifier_.publish (factory_.reading (data));
+    KOV::HousekeepingData data;
+    data.readingTime = timeOf(words);
+    data.id = housingOf(words.requiredWord("HOUSING"));
+    data.temp = words.number("TEMP");
+    data.rh = words.number("RH");
+    data.wateralarm = words.integer("WATER", 0, 1) == 1;
+    words.expectEnd();
+    notifier_.publish(factory_.reading(data));
 }
 
-void
-CommandInterpreter::pushMessage (CommandScanner &words)
+void CommandInterpreter::pushMessage(CommandScanner& words)
 {
-  KOV::Message message;
-  message.arrival_time = timeOf (words);
-  message.priority = priorityOf (words.requiredWord ("PRIORITY"));
-  message.text = CORBA::string_dup (words.rest ().c_str ());
-  notifier_.publish (factory_.message (message));
+    KOV::Message message;
+    message.arrival_time = timeOf(words);
+    message.priority = priorityOf(words.requiredWord("PRIORITY"));
+    message.text = CORBA::string_dup(words.rest().c_str());
+    notifier_.publish(factory_.message(message));
 }
 
-void
-CommandInterpreter::pushEvent (CommandScanner &words)
+void CommandInterpreter::pushEvent(CommandScanner& words)
 {
-  KOV::Event record;
-  record.arrival_time = timeOf (words);
-  record.id = static_cast<CORBA::Short> (words.integer ("ID", -32768, 32767));
-  record.name = CORBA::string_dup (words.rest ().c_str ());
-  notifier_.publish (factory_.instrumentEvent (record));
+    KOV::Event record;
+    record.arrival_time = timeOf(words);
+    record.id = static_cast<CORBA::Short>(words.integer("ID", -32768, 32767));
+    record.name = CORBA::string_dup(words.rest().c_str());
+    notifier_.publish(factory_.instrumentEvent(record));
 }
 
-void
-CommandInterpreter::elapsed (CommandScanner &words)
+void CommandInterpreter::elapsed(CommandScanner& words)
 {
-  const std::string mode = words.requiredWord ("fail, hang or normal");
-  if (mode == "fail")
-    {
-      const double forSeconds = seconds (words, "SECONDS");
-      words.expectEnd ();
-      system_.failFor (forSeconds);
-      log_.line ("ok elapsed fail seconds=" + SimLog::fixed3 (forSeconds));
-      return;
+    const std::string mode = words.requiredWord("fail, hang or normal");
+    if (mode == "fail") {
+        const double forSeconds = seconds(words, "SECONDS");
+        words.expectEnd();
+        system_.failFor(forSeconds);
+        log_.line("ok elapsed fail seconds=" + SimLog::fixed3(forSeconds));
+        return;
     }
-  if (mode == "hang")
-    {
-      const double delay = seconds (words, "DELAY");
-      const double forSeconds = seconds (words, "SECONDS");
-      words.expectEnd ();
-      system_.hangFor (delay, forSeconds);
-      log_.line ("ok elapsed hang delay=" + SimLog::fixed3 (delay) + " seconds=" + SimLog::fixed3 (forSeconds));
-      return;
+    if (mode == "hang") {
+        const double delay = seconds(words, "DELAY");
+        const double forSeconds = seconds(words, "SECONDS");
+        words.expectEnd();
+        system_.hangFor(delay, forSeconds);
+        log_.line(
+            "ok elapsed hang delay=" + SimLog::fixed3(delay) + " seconds=" + SimLog::fixed3(forSeconds));
+        return;
     }
-  if (mode == "normal")
-    {
-      words.expectEnd ();
-      system_.normal ();
-      log_.line ("ok elapsed normal");
-      return;
+    if (mode == "normal") {
+        words.expectEnd();
+        system_.normal();
+        log_.line("ok elapsed normal");
+        return;
     }
-  throw CommandError ("bad elapsed mode \"" + mode + "\" (fail, hang or normal)");
+    throw CommandError("bad elapsed mode \"" + mode + "\" (fail, hang or normal)");
 }

@@ -14,30 +14,29 @@ class System_i;
 
 // Carries out the control commands (see kovsim --help). A bad command is
 // reported on standard error and changes nothing.
-class CommandInterpreter
-{
+class CommandInterpreter {
 public:
-  CommandInterpreter (Notifier_i &notifier, System_i &system, const EventFactory &factory,
-                      ShutdownLatch &shutdown, SimLog &log);
+    CommandInterpreter(Notifier_i& notifier, System_i& system, const EventFactory& factory,
+        ShutdownLatch& shutdown, SimLog& log);
 
-  void handle (const std::string &line);
+    void handle(const std::string& line);
 
 private:
-  void dispatch (CommandScanner &words);
-  void push (CommandScanner &words);
-  void pushReading (CommandScanner &words);
-  void pushMessage (CommandScanner &words);
-  void pushEvent (CommandScanner &words);
-  void elapsed (CommandScanner &words);
+    void dispatch(CommandScanner& words);
+    void push(CommandScanner& words);
+    void pushReading(CommandScanner& words);
+    void pushMessage(CommandScanner& words);
+    void pushEvent(CommandScanner& words);
+    void elapsed(CommandScanner& words);
 
-  // An optional "at=TIME" word; the current time without it.
-  static TimeBase::TimeT timeOf (CommandScanner &words);
+    // An optional "at=TIME" word; the current time without it.
+    static TimeBase::TimeT timeOf(CommandScanner& words);
 
-  Notifier_i &notifier_;
-  System_i &system_;
-  const EventFactory &factory_;
-  ShutdownLatch &shutdown_;
-  SimLog &log_;
+    Notifier_i& notifier_;
+    System_i& system_;
+    const EventFactory& factory_;
+    ShutdownLatch& shutdown_;
+    SimLog& log_;
 };
 
 #endif

@@ -4,124 +4,110 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace
+namespace {
+bool isBlank(char c)
 {
-bool
-isBlank (char c)
-{
-  return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t';
 }
+} // namespace
+
+CommandScanner::CommandScanner(std::string line) : line_(std::move(line))
+{
+    while (!line_.empty() && (line_.back() == '\r' || line_.back() == '\n'))
+        line_.pop_back();
+    skipBlanks();
 }
 
-CommandScanner::CommandScanner (std::string line)
-  : line_ (std::move (line))
+void CommandScanner::skipBlanks()
 {
-  while (!line_.empty () && (line_.back () == '\r' || line_.back () == '\n'))
-    line_.pop_back ();
-  skipBlanks ();
+    while (pos_ < line_.size() && isBlank(line_[pos_]))
+        ++pos_;
 }
 
-void
-CommandScanner::skipBlanks ()
+bool CommandScanner::atEnd() const
 {
-  while (pos_ < line_.size () && isBlank (line_[pos_]))
-    ++pos_;
+    return pos_ >= line_.size();
 }
 
-bool
-CommandScanner::atEnd () const
+std::string CommandScanner::word()
 {
-  return pos_ >= line_.size ();
+    const std::size_t start = pos_;
+    while (pos_ < line_.size() && !isBlank(line_[pos_]))
+        ++pos_;
+    std::string result = line_.substr(start, pos_ - start);
+    skipBlanks();
+    return result;
 }
 
-std::string
-CommandScanner::word ()
+std::string CommandScanner::peek() const
 {
-  const std::size_t start = pos_;
-  while (pos_ < line_.size () && !isBlank (line_[pos_]))
-    ++pos_;
-  std::string result = line_.substr (start, pos_ - start);
-  skipBlanks ();
-  return result;
+    std::size_t end = pos_;
+    while (end < line_.size() && !isBlank(line_[end]))
+        ++end;
+    return line_.substr(pos_, end - pos_);
 }
 
-std::string
-CommandScanner::peek () const
+void CommandScanner::expectEnd() const
 {
-  std::size_t end = pos_;
-  while (end < line_.size () && !isBlank (line_[end]))
-    ++end;
-  return line_.substr (pos_, end - pos_);
+    if (!atEnd())
+        throw CommandError("unexpected \"" + line_.substr(pos_) + "\" at the end");
 }
 
-void
-CommandScanner::expectEnd () const
+std::string CommandScanner::requiredWord(const char* field)
 {
-  if (!atEnd ())
-    throw CommandError ("unexpected \"" + line_.substr (pos_) + "\" at the end");
+    if (atEnd())
+        throw CommandError(std::string("missing ") + field);
+    return word();
 }
 
-std::string
-CommandScanner::requiredWord (const char *field)
+std::string CommandScanner::rest()
 {
-  if (atEnd ())
-    throw CommandError (std::string ("missing ") + field);
-  return word ();
+    std::string result = line_.substr(pos_);
+    pos_ = line_.size();
+    return result;
 }
 
-std::string
-CommandScanner::rest ()
+double CommandScanner::number(const char* field)
 {
-  std::string result = line_.substr (pos_);
-  pos_ = line_.size ();
-  return result;
+    const std::string text = requiredWord(field);
+    double value = 0;
+    if (!parseNumber(text, value))
+        throw CommandError("bad number \"" + text + "\" for " + field);
+    return value;
 }
 
-double
-CommandScanner::number (const char *field)
+long long CommandScanner::integer(const char* field, long long low, long long high)
 {
-  const std::string text = requiredWord (field);
-  double value = 0;
-  if (!parseNumber (text, value))
-    throw CommandError ("bad number \"" + text + "\" for " + field);
-  return value;
+    const std::string text = requiredWord(field);
+    long long value = 0;
+    if (!parseInteger(text, value) || value < low || value > high)
+        throw CommandError("bad number \"" + text + "\" for " + field + " (whole number from " +
+            std::to_string(low) + " to " + std::to_string(high) + ")");
+    return value;
 }
 
-long long
-CommandScanner::integer (const char *field, long long low, long long high)
+bool CommandScanner::parseNumber(const std::string& text, double& value)
 {
-  const std::string text = requiredWord (field);
-  long long value = 0;
-  if (!parseInteger (text, value) || value < low || value > high)
-    throw CommandError ("bad number \"" + text + "\" for " + field + " (whole number from "
-                        + std::to_string (low) + " to " + std::to_string (high) + ")");
-  return value;
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
 }
 
-bool
-CommandScanner::parseNumber (const std::string &text, double &value)
+bool CommandScanner::parseInteger(const std::string& text, long long& value)
 {
-  if (text.empty ())
-    return false;
-  char *end = nullptr;
-  errno = 0;
-  const double parsed = std::strtod (text.c_str (), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite (parsed))
-    return false;
-  value = parsed;
-  return true;
-}
-
-bool
-CommandScanner::parseInteger (const std::string &text, long long &value)
-{
-  if (text.empty ())
-    return false;
-  char *end = nullptr;
-  errno = 0;
-  const long long parsed = std::strtoll (text.c_str (), &end, 10);
-  if (errno != 0 || *end != '\0')
-    return false;
-  value = parsed;
-  return true;
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    value = parsed;
+    return true;
 }

@@ -6,50 +6,48 @@
 
 // A control command that cannot be carried out; its text is shown to the
 // operator as is.
-class CommandError : public std::runtime_error
-{
+class CommandError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 // Walks through one control line word by word. Free texts (message texts,
 // reasons) are the verbatim rest of the line, so they may hold spaces.
-class CommandScanner
-{
+class CommandScanner {
 public:
-  explicit CommandScanner (std::string line);
+    explicit CommandScanner(std::string line);
 
-  bool atEnd () const;
+    bool atEnd() const;
 
-  // The next word, or "" at the end of the line.
-  std::string word ();
+    // The next word, or "" at the end of the line.
+    std::string word();
 
-  // The next word, which must be there; `field` names it in the error.
-  std::string requiredWord (const char *field);
+    // The next word, which must be there; `field` names it in the error.
+    std::string requiredWord(const char* field);
 
-  // The next word without taking it.
-  std::string peek () const;
+    // The next word without taking it.
+    std::string peek() const;
 
-  // Fails with a clear message when words are left over.
-  void expectEnd () const;
+    // Fails with a clear message when words are left over.
+    void expectEnd() const;
 
-  // The rest of the line from the next word on, unchanged ("" at the end).
-  std::string rest ();
+    // The rest of the line from the next word on, unchanged ("" at the end).
+    std::string rest();
 
-  // The next word as a finite number / integer within [low, high].
-  double number (const char *field);
-  long long integer (const char *field, long long low, long long high);
+    // The next word as a finite number / integer within [low, high].
+    double number(const char* field);
+    long long integer(const char* field, long long low, long long high);
 
-  // Number parsing shared with the command-line options; false on any
-  // trailing garbage, overflow or non-finite value.
-  static bool parseNumber (const std::string &text, double &value);
-  static bool parseInteger (const std::string &text, long long &value);
+    // Number parsing shared with the command-line options; false on any
+    // trailing garbage, overflow or non-finite value.
+    static bool parseNumber(const std::string& text, double& value);
+    static bool parseInteger(const std::string& text, long long& value);
 
 private:
-  void skipBlanks ();
+    void skipBlanks();
 
-  std::string line_;
-  std::size_t pos_ = 0;
+    std::string line_;
+    std::size_t pos_ = 0;
 };
 
 #endif

@@ -8,91 +8,82 @@
 #include <cstdio>
 #include <ctime>
 
-const char *const EventFactory::unknownRepositoryId = "IDL:KOVSIM/Unknown:1.0";
+const char* const EventFactory::unknownRepositoryId = "IDL:KOVSIM/Unknown:1.0";
 
-EventFactory::EventFactory (CORBA::ORB_ptr orb)
+EventFactory::EventFactory(CORBA::ORB_ptr orb)
 {
-  CORBA::StructMemberSeq members;
-  members.length (3);
-  members[0].name = CORBA::string_dup ("text");
-  members[0].type = orb->create_string_tc (128);
-  members[1].name = CORBA::string_dup ("priority");
-  members[1].type = CORBA::TypeCode::_duplicate (_tc_MessagePriority);
-  members[2].name = CORBA::string_dup ("arrival_time");
-  members[2].type = CORBA::TypeCode::_duplicate (TimeBase::_tc_TimeT);
-  unknownType_ = orb->create_struct_tc (unknownRepositoryId, "Message", members);
+    CORBA::StructMemberSeq members;
+    members.length(3);
+    members[0].name = CORBA::string_dup("text");
+    members[0].type = orb->create_string_tc(128);
+    members[1].name = CORBA::string_dup("priority");
+    members[1].type = CORBA::TypeCode::_duplicate(_tc_MessagePriority);
+    members[2].name = CORBA::string_dup("arrival_time");
+    members[2].type = CORBA::TypeCode::_duplicate(TimeBase::_tc_TimeT);
+    unknownType_ = orb->create_struct_tc(unknownRepositoryId, "Message", members);
 }
 
-TimeBase::TimeT
-EventFactory::now ()
+TimeBase::TimeT EventFactory::now()
 {
-  return static_cast<TimeBase::TimeT> (std::time (nullptr));
+    return static_cast<TimeBase::TimeT>(std::time(nullptr));
 }
 
-OutgoingEvent
-EventFactory::wrap (const char *tag, const CORBA::Any &value, std::string summary)
+OutgoingEvent EventFactory::wrap(const char* tag, const CORBA::Any& value, std::string summary)
 {
-  OutgoingEvent out;
-  out.event.tag_ = CORBA::string_dup (tag);
-  out.event.value_ = value;
-  out.event.object_ref_ = CORBA::Object::_nil ();
-  out.summary = std::move (summary);
-  return out;
+    OutgoingEvent out;
+    out.event.tag_ = CORBA::string_dup(tag);
+    out.event.value_ = value;
+    out.event.object_ref_ = CORBA::Object::_nil();
+    out.summary = std::move(summary);
+    return out;
 }
 
-OutgoingEvent
-EventFactory::reading (const KOV::HousekeepingData &data) const
+OutgoingEvent EventFactory::reading(const KOV::HousekeepingData& data) const
 {
-  CORBA::Any value;
-  value <<= data;
-  return wrap ("housekeeping", value,
-               "kind=reading housing=" + std::to_string (static_cast<int> (data.id))
-                 + " temp=" + SimLog::fixed3 (data.temp) + " rh=" + SimLog::fixed3 (data.rh)
-                 + " water=" + (data.wateralarm ? "1" : "0")
-                 + " time=" + std::to_string (data.readingTime));
+    CORBA::Any value;
+    value <<= data;
+    return wrap("housekeeping", value,
+        "kind=reading housing=" + std::to_string(static_cast<int>(data.id)) +
+            " temp=" + SimLog::fixed3(data.temp) + " rh=" + SimLog::fixed3(data.rh) +
+            " water=" + (data.wateralarm ? "1" : "0") + " time=" + std::to_string(data.readingTime));
 }
 
-OutgoingEvent
-EventFactory::message (const KOV::Message &message) const
+OutgoingEvent EventFactory::message(const KOV::Message& message) const
 {
-  CORBA::Any value;
-  MessageCodec::encode (message, value);
-  const std::string text = static_cast<const char *> (message.text);
-  return wrap ("message", value,
-               "kind=message priority=" + std::to_string (static_cast<int> (message.priority))
-                 + " time=" + std::to_string (message.arrival_time)
-                 + " length=" + std::to_string (text.size ()) + " text=" + SimLog::quoted (text));
+    CORBA::Any value;
+    MessageCodec::encode(message, value);
+    const std::string text = static_cast<const char*>(message.text);
+    return wrap("message", value,
+        "kind=message priority=" + std::to_string(static_cast<int>(message.priority)) +
+            " time=" + std::to_string(message.arrival_time) + " length=" + std::to_string(text.size()) +
+            " text=" + SimLog::quoted(text));
 }
 
-OutgoingEvent
-EventFactory::instrumentEvent (const KOV::Event &record) const
+OutgoingEvent EventFactory::instrumentEvent(const KOV::Event& record) const
 {
-  CORBA::Any value;
-  value <<= record;
-  return wrap ("event", value,
-               "kind=event id=" + std::to_string (record.id)
-                 + " time=" + std::to_string (record.arrival_time)
-                 + " name=" + SimLog::quoted (static_cast<const char *> (record.name)));
+    CORBA::Any value;
+    value <<= record;
+    return wrap("event", value,
+        "kind=event id=" + std::to_string(record.id) + " time=" + std::to_string(record.arrival_time) +
+            " name=" + SimLog::quoted(static_cast<const char*>(record.name)));
 }
 
-OutgoingEvent
-EventFactory::text (const std::string &text) const
+OutgoingEvent EventFactory::text(const std::string& text) const
 {
-  CORBA::Any value;
-  value <<= text.c_str ();
-  return wrap ("text", value, "kind=string text=" + SimLog::quoted (text));
+    CORBA::Any value;
+    value <<= text.c_str();
+    return wrap("text", value, "kind=string text=" + SimLog::quoted(text));
 }
 
-OutgoingEvent
-EventFactory::unknown (const std::string &text) const
+OutgoingEvent EventFactory::unknown(const std::string& text) const
 {
-  // Same layout as KOV::Message, written member by member like the codec.
-  cdrMemoryStream stream;
-  stream.marshalString (text.c_str (), 0);
-  CORBA::ULong (MESSAGE) >>= stream;
-  now () >>= stream;
-  CORBA::Any value (unknownType_.in (), nullptr);
-  value.NP_unmarshalDataOnly (stream);
-  return wrap ("unknown", value,
-               std::string ("kind=unknown id=") + unknownRepositoryId + " text=" + SimLog::quoted (text));
+    // Same layout as KOV::Message, written member by member like the codec.
+    cdrMemoryStream stream;
+    stream.marshalString(text.c_str(), 0);
+    CORBA::ULong(MESSAGE) >>= stream;
+    now() >>= stream;
+    CORBA::Any value(unknownType_.in(), nullptr);
+    value.NP_unmarshalDataOnly(stream);
+    return wrap("unknown", value,
+        std::string("kind=unknown id=") + unknownRepositoryId + " text=" + SimLog::quoted(text));
 }

@@ -9,30 +9,29 @@
 
 // Wraps the instrument's payloads into channel events. Messages go through
 // MessageCodec so that texts beyond the 128-character bound travel whole.
-class EventFactory
-{
+class EventFactory {
 public:
-  // The ORB builds the TypeCode of the "unknown" struct.
-  explicit EventFactory (CORBA::ORB_ptr orb);
+    // The ORB builds the TypeCode of the "unknown" struct.
+    explicit EventFactory(CORBA::ORB_ptr orb);
 
-  OutgoingEvent reading (const KOV::HousekeepingData &data) const;
-  OutgoingEvent message (const KOV::Message &message) const;
-  OutgoingEvent instrumentEvent (const KOV::Event &record) const;
-  OutgoingEvent text (const std::string &text) const;
+    OutgoingEvent reading(const KOV::HousekeepingData& data) const;
+    OutgoingEvent message(const KOV::Message& message) const;
+    OutgoingEvent instrumentEvent(const KOV::Event& record) const;
+    OutgoingEvent text(const std::string& text) const;
 
-  // A struct with the member types and names of KOV::Message under a
-  // repository id the client does not know ("IDL:KOVSIM/Unknown:1.0").
-  OutgoingEvent unknown (const std::string &text) const;
+    // A struct with the member types and names of KOV::Message under a
+    // repository id the client does not know ("IDL:KOVSIM/Unknown:1.0").
+    OutgoingEvent unknown(const std::string& text) const;
 
-  // Seconds since 1970-01-01 00:00:00 UTC.
-  static TimeBase::TimeT now ();
+    // Seconds since 1970-01-01 00:00:00 UTC.
+    static TimeBase::TimeT now();
 
-  static const char *const unknownRepositoryId;
+    static const char* const unknownRepositoryId;
 
 private:
-  static OutgoingEvent wrap (const char *tag, const CORBA::Any &value, std::string summary);
+    static OutgoingEvent wrap(const char* tag, const CORBA::Any& value, std::string summary);
 
-  CORBA::TypeCode_var unknownType_;
+    CORBA::TypeCode_var unknownType_;
 };
 
 #endif

@@ -4,11 +4,10 @@
 #include "outgoing_event.h"
 
 // Where the traffic generator and the control channel put their events.
-class EventSink
-{
+class EventSink {
 public:
-  virtual ~EventSink () = default;
-  virtual void publish (const OutgoingEvent &event) = 0;
+    virtual ~EventSink() = default;
+    virtual void publish(const OutgoingEvent& event) = 0;
 };
 
 #endif

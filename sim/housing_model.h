@@ -7,24 +7,23 @@
 // random drift around a mean, plus reading noise. The drift is bounded so
 // that normal readings stay below the client's default warning levels
 // (24.0 degrees, 35.0 percent).
-class HousingModel
-{
+class HousingModel {
 public:
-  HousingModel (double tempMean, double rhMean);
+    HousingModel(double tempMean, double rhMean);
 
-  // Advances the drift by one reading and draws the next noisy values.
-  void step (std::mt19937 &random);
+    // Advances the drift by one reading and draws the next noisy values.
+    void step(std::mt19937& random);
 
-  double temp () const { return temp_; }
-  double rh () const { return rh_; }
+    double temp() const { return temp_; }
+    double rh() const { return rh_; }
 
 private:
-  double tempMean_;
-  double rhMean_;
-  double tempDrift_ = 0;
-  double rhDrift_ = 0;
-  double temp_;
-  double rh_;
+    double tempMean_;
+    double rhMean_;
+    double tempDrift_ = 0;
+    double rhDrift_ = 0;
+    double temp_;
+    double rh_;
 };
 
 #endif

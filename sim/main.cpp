@@ -21,159 +21,140 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 const int exitBadOption = 1;
 const int exitNaming = 2;
 
-const char *const notifierName = "Notifier";
-const char *const systemName = "KOVSYSTEM";
+const char* const notifierName = "Notifier";
+const char* const systemName = "KOVSYSTEM";
 
 // The words for ORB_init: the command line, plus a loopback-only endpoint
 // unless the operator chose one.
-std::vector<std::string>
-orbWords (int argc, char **argv)
+std::vector<std::string> orbWords(int argc, char** argv)
 {
-  std::vector<std::string> words (argv, argv + argc);
-  bool hasEndpoint = false;
-  for (const std::string &w : words)
-    if (w.rfind ("-ORBendPoint", 0) == 0)
-      hasEndpoint = true;
-  if (!hasEndpoint)
-    {
-      words.push_back ("-ORBendPoint");
-      words.push_back ("giop:tcp:127.0.0.1:");
+    std::vector<std::string> words(argv, argv + argc);
+    bool hasEndpoint = false;
+    for (const std::string& w : words)
+        if (w.rfind("-ORBendPoint", 0) == 0)
+            hasEndpoint = true;
+    if (!hasEndpoint) {
+        words.push_back("-ORBendPoint");
+        words.push_back("giop:tcp:127.0.0.1:");
     }
-  return words;
+    return words;
 }
 
 // The servants, the traffic and the control channel, built once the ORB is
 // up; torn down in reverse order, the ORB last.
-int
-serve (CORBA::ORB_ptr orb, const SimOptions &options, SimLog &log)
+int serve(CORBA::ORB_ptr orb, const SimOptions& options, SimLog& log)
 {
-  CORBA::Object_var poaObject = orb->resolve_initial_references ("RootPOA");
-  PortableServer::POA_var poa = PortableServer::POA::_narrow (poaObject.in ());
-  PortableServer::POAManager_var manager = poa->the_POAManager ();
-  manager->activate ();
+    CORBA::Object_var poaObject = orb->resolve_initial_references("RootPOA");
+    PortableServer::POA_var poa = PortableServer::POA::_narrow(poaObject.in());
+    PortableServer::POAManager_var manager = poa->the_POAManager();
+    manager->activate();
 
-  Notifier_i notifier (log, options.callTimeoutMs ());
-  System_i system (log, options.onSeconds);
-  PortableServer::ObjectId_var notifierId = poa->activate_object (&notifier);
-  PortableServer::ObjectId_var systemId = poa->activate_object (&system);
-  CORBA::Object_var notifierRef = poa->id_to_reference (notifierId.in ());
-  CORBA::Object_var systemRef = poa->id_to_reference (systemId.in ());
+    Notifier_i notifier(log, options.callTimeoutMs());
+    System_i system(log, options.onSeconds);
+    PortableServer::ObjectId_var notifierId = poa->activate_object(&notifier);
+    PortableServer::ObjectId_var systemId = poa->activate_object(&system);
+    CORBA::Object_var notifierRef = poa->id_to_reference(notifierId.in());
+    CORBA::Object_var systemRef = poa->id_to_reference(systemId.in());
 
-  int status = 0;
-  try
-    {
-      NameBinder names (orb, options.callTimeoutMs ());
-      names.rebind (notifierName, notifierRef.in ());
-      try
-        {
-          names.rebind (systemName, systemRef.in ());
+    int status = 0;
+    try {
+        NameBinder names(orb, options.callTimeoutMs());
+        names.rebind(notifierName, notifierRef.in());
+        try {
+            names.rebind(systemName, systemRef.in());
+        } catch (const NamingError&) {
+            // No half-bound instrument side left behind.
+            names.unbindIfOurs(notifierName, notifierRef.in());
+            throw;
         }
-      catch (const NamingError &)
-        {
-          // No half-bound instrument side left behind.
-          names.unbindIfOurs (notifierName, notifierRef.in ());
-          throw;
-        }
-      log.line (std::string ("ready notifier=\"") + notifierName + "\" system=\"" + systemName + "\"");
+        log.line(std::string("ready notifier=\"") + notifierName + "\" system=\"" + systemName + "\"");
 
-      ShutdownLatch shutdown;
-      EventFactory factory (orb);
-      CommandInterpreter interpreter (notifier, system, factory, shutdown, log);
-      ControlChannel control (
-        0, log, [&interpreter] (const std::string &line) { interpreter.handle (line); },
-        [&] {
-          if (options.exitOnEof)
-            shutdown.request ("eof");
-          else
-            log.error ("standard input ended; still running (SIGTERM or SIGINT ends kovsim)");
-        });
-      TrafficGenerator traffic (notifier, factory, options);
-      SignalWatcher signals (shutdown);
+        ShutdownLatch shutdown;
+        EventFactory factory(orb);
+        CommandInterpreter interpreter(notifier, system, factory, shutdown, log);
+        ControlChannel control(
+            0, log, [&interpreter](const std::string& line) { interpreter.handle(line); },
+            [&] {
+                if (options.exitOnEof)
+                    shutdown.request("eof");
+                else
+                    log.error("standard input ended; still running (SIGTERM or SIGINT ends kovsim)");
+            });
+        TrafficGenerator traffic(notifier, factory, options);
+        SignalWatcher signals(shutdown);
 
-      control.start ();
-      traffic.start ();
-      const std::string cause = shutdown.wait ();
-      log.line ("stopping cause=" + cause);
+        control.start();
+        traffic.start();
+        const std::string cause = shutdown.wait();
+        log.line("stopping cause=" + cause);
 
-      traffic.stop ();
-      control.stop ();
-      system.shutdown ();
-      notifier.shutdown ();
-      names.unbindIfOurs (notifierName, notifierRef.in ());
-      names.unbindIfOurs (systemName, systemRef.in ());
+        traffic.stop();
+        control.stop();
+        system.shutdown();
+        notifier.shutdown();
+        names.unbindIfOurs(notifierName, notifierRef.in());
+        names.unbindIfOurs(systemName, systemRef.in());
+    } catch (const NamingError& error) {
+        log.error(std::string("error: ") + error.what());
+        status = exitNaming;
     }
-  catch (const NamingError &error)
-    {
-      log.error (std::string ("error: ") + error.what ());
-      status = exitNaming;
-    }
-  system.shutdown ();
-  notifier.shutdown ();
-  poa->deactivate_object (notifierId.in ());
-  poa->deactivate_object (systemId.in ());
-  // Waits for upcalls still running on the servants, which live on this stack.
-  orb->shutdown (true);
-  return status;
+    system.shutdown();
+    notifier.shutdown();
+    poa->deactivate_object(notifierId.in());
+    poa->deactivate_object(systemId.in());
+    // Waits for upcalls still running on the servants, which live on this stack.
+    orb->shutdown(true);
+    return status;
 }
-}
+} // namespace
 
-int
-main (int argc, char **argv)
+int main(int argc, char** argv)
 {
-  if (SimOptions::wantsHelp (argc, argv))
-    {
-      std::fputs (SimOptions::usage ().c_str (), stdout);
-      return 0;
+    if (SimOptions::wantsHelp(argc, argv)) {
+        std::fputs(SimOptions::usage().c_str(), stdout);
+        return 0;
     }
-  SignalWatcher::blockSignals ();
+    SignalWatcher::blockSignals();
 
-  std::vector<std::string> words = orbWords (argc, argv);
-  std::vector<char *> pointers;
-  for (std::string &w : words)
-    pointers.push_back (&w[0]);
-  pointers.push_back (nullptr);
-  int orbArgc = static_cast<int> (words.size ());
+    std::vector<std::string> words = orbWords(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& w : words)
+        pointers.push_back(&w[0]);
+    pointers.push_back(nullptr);
+    int orbArgc = static_cast<int>(words.size());
 
-  SimLog log;
-  CORBA::ORB_var orb;
-  try
-    {
-      orb = CORBA::ORB_init (orbArgc, pointers.data ());
-    }
-  catch (const CORBA::Exception &ex)
-    {
-      log.error (std::string ("error: the ORB refused its options (") + ex._name ()
-                 + "); see the omniORB options and kovsim --help");
-      return exitBadOption;
+    SimLog log;
+    CORBA::ORB_var orb;
+    try {
+        orb = CORBA::ORB_init(orbArgc, pointers.data());
+    } catch (const CORBA::Exception& ex) {
+        log.error(std::string("error: the ORB refused its options (") + ex._name() +
+            "); see the omniORB options and kovsim --help");
+        return exitBadOption;
     }
 
-  SimOptions options;
-  std::string problem;
-  if (!options.parse (std::vector<std::string> (pointers.data () + 1, pointers.data () + orbArgc), problem))
-    {
-      log.error ("error: " + problem);
-      orb->destroy ();
-      return exitBadOption;
+    SimOptions options;
+    std::string problem;
+    if (!options.parse(std::vector<std::string>(pointers.data() + 1, pointers.data() + orbArgc), problem)) {
+        log.error("error: " + problem);
+        orb->destroy();
+        return exitBadOption;
     }
-  if (!options.seedGiven)
-    options.seed = static_cast<unsigned long> (
-      std::chrono::steady_clock::now ().time_since_epoch ().count ());
+    if (!options.seedGiven)
+        options.seed =
+            static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
 
-  int status = 0;
-  try
-    {
-      status = serve (orb.in (), options, log);
+    int status = 0;
+    try {
+        status = serve(orb.in(), options, log);
+    } catch (const CORBA::Exception& ex) {
+        log.error(std::string("error: unexpected CORBA exception ") + ex._name());
+        status = exitNaming;
     }
-  catch (const CORBA::Exception &ex)
-    {
-      log.error (std::string ("error: unexpected CORBA exception ") + ex._name ());
-      status = exitNaming;
-    }
-  orb->destroy ();
-  return status;
+    orb->destroy();
+    return status;
 }

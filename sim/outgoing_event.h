@@ -7,10 +7,9 @@
 
 // An event ready for the channel, with the fields part of its report line
 // (e.g. "kind=reading housing=0 temp=20.512 ...").
-struct OutgoingEvent
-{
-  Event_Comm::Event event;
-  std::string summary;
+struct OutgoingEvent {
+    Event_Comm::Event event;
+    std::string summary;
 };
 
 #endif

@@ -7,19 +7,18 @@
 
 // The one place where every way of ending the simulator meets ("quit", end
 // of input, a signal); the main thread waits on it. The first cause wins.
-class ShutdownLatch
-{
+class ShutdownLatch {
 public:
-  void request (const std::string &cause);
-  bool requested () const;
-  // Blocks until a shutdown is requested; answers its cause.
-  std::string wait ();
+    void request(const std::string& cause);
+    bool requested() const;
+    // Blocks until a shutdown is requested; answers its cause.
+    std::string wait();
 
 private:
-  mutable std::mutex mutex_;
-  std::condition_variable done_;
-  std::string cause_;
-  bool requested_ = false;
+    mutable std::mutex mutex_;
+    std::condition_variable done_;
+    std::string cause_;
+    bool requested_ = false;
 };
 
 #endif

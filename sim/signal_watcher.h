@@ -9,23 +9,22 @@ class ShutdownLatch;
 // Turns SIGINT and SIGTERM into an orderly shutdown. blockSignals() must run
 // before any other thread exists (before ORB_init), so that only this
 // watcher ever receives them.
-class SignalWatcher
-{
+class SignalWatcher {
 public:
-  static void blockSignals ();
+    static void blockSignals();
 
-  explicit SignalWatcher (ShutdownLatch &latch);
-  ~SignalWatcher ();
+    explicit SignalWatcher(ShutdownLatch& latch);
+    ~SignalWatcher();
 
-  SignalWatcher (const SignalWatcher &) = delete;
-  SignalWatcher &operator= (const SignalWatcher &) = delete;
+    SignalWatcher(const SignalWatcher&) = delete;
+    SignalWatcher& operator=(const SignalWatcher&) = delete;
 
 private:
-  void run ();
+    void run();
 
-  ShutdownLatch &latch_;
-  std::atomic<bool> stopping_ {false};
-  std::thread thread_;
+    ShutdownLatch& latch_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
 };
 
 #endif

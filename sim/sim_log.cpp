@@ -2,55 +2,57 @@
 
 #include <cstdio>
 
-void
-SimLog::line (const std::string &text)
+void SimLog::line(const std::string& text)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  std::fwrite (text.data (), 1, text.size (), stdout);
-  std::fputc ('\n', stdout);
-  std::fflush (stdout);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
-void
-SimLog::error (const std::string &text)
+void SimLog::error(const std::string& text)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  std::fprintf (stderr, "kovsim: %s\n", text.c_str ());
-  std::fflush (stderr);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, "kovsim: %s\n", text.c_str());
+    std::fflush(stderr);
 }
 
-std::string
-SimLog::quoted (const std::string &text)
+std::string SimLog::quoted(const std::string& text)
 {
-  std::string out = "\"";
-  for (const unsigned char c : text)
-    {
-      switch (c)
-        {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
-          if (c < 0x20 || c == 0x7f)
-            {
-              char hex[8];
-              std::snprintf (hex, sizeof hex, "\\x%02x", c);
-              out += hex;
-            }
-          else
-            out += static_cast<char> (c);
+            if (c < 0x20 || c == 0x7f) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02x", c);
+                out += hex;
+            } else
+                out += static_cast<char>(c);
         }
     }
-  out += '"';
-  return out;
+    out += '"';
+    return out;
 }
 
-std::string
-SimLog::fixed3 (double value)
+std::string SimLog::fixed3(double value)
 {
-  char text[64];
-  std::snprintf (text, sizeof text, "%.3f", value);
-  return text;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
 }

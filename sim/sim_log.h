@@ -7,24 +7,23 @@
 // The simulator's report lines. Several threads report at once (ORB upcalls,
 // delivery workers, the traffic thread, the control channel), so each line is
 // written whole under a lock and flushed at once: tests follow stdout live.
-class SimLog
-{
+class SimLog {
 public:
-  // One report line on standard output, e.g. "subscribe consumer=1 ...".
-  void line (const std::string &text);
+    // One report line on standard output, e.g. "subscribe consumer=1 ...".
+    void line(const std::string& text);
 
-  // One diagnostic line on standard error, prefixed with "kovsim: ".
-  void error (const std::string &text);
+    // One diagnostic line on standard error, prefixed with "kovsim: ".
+    void error(const std::string& text);
 
-  // A value in double quotes with backslash escapes, so that any text
-  // (quotes, newlines, control characters) stays on one report line.
-  static std::string quoted (const std::string &text);
+    // A value in double quotes with backslash escapes, so that any text
+    // (quotes, newlines, control characters) stays on one report line.
+    static std::string quoted(const std::string& text);
 
-  // A number as report lines write it: "%.3f".
-  static std::string fixed3 (double value);
+    // A number as report lines write it: "%.3f".
+    static std::string fixed3(double value);
 
 private:
-  std::mutex mutex_;
+    std::mutex mutex_;
 };
 
 #endif

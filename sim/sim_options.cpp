@@ -4,163 +4,136 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 const double maxRate = 2000.0;
 const double maxSeconds = 1.0e9;
 
-bool
-scenarioFromName (const std::string &text, SimOptions::Scenario &scenario)
+bool scenarioFromName(const std::string& text, SimOptions::Scenario& scenario)
 {
-  for (SimOptions::Scenario s : {SimOptions::Scenario::Quiet, SimOptions::Scenario::AlarmWalk,
-                                 SimOptions::Scenario::Flood, SimOptions::Scenario::None})
-    if (text == SimOptions::name (s))
-      {
-        scenario = s;
-        return true;
-      }
-  return false;
+    for (SimOptions::Scenario s : {SimOptions::Scenario::Quiet, SimOptions::Scenario::AlarmWalk,
+             SimOptions::Scenario::Flood, SimOptions::Scenario::None})
+        if (text == SimOptions::name(s)) {
+            scenario = s;
+            return true;
+        }
+    return false;
 }
 
 // Splits "--name=value" into its parts; "--name" alone gives no value.
-void
-splitOption (const std::string &word, std::string &name, std::string &value, bool &hasValue)
+void splitOption(const std::string& word, std::string& name, std::string& value, bool& hasValue)
 {
-  const std::size_t eq = word.find ('=');
-  hasValue = eq != std::string::npos;
-  name = hasValue ? word.substr (0, eq) : word;
-  value = hasValue ? word.substr (eq + 1) : std::string ();
+    const std::size_t eq = word.find('=');
+    hasValue = eq != std::string::npos;
+    name = hasValue ? word.substr(0, eq) : word;
+    value = hasValue ? word.substr(eq + 1) : std::string();
 }
-}
+} // namespace
 
-const char *
-SimOptions::name (Scenario scenario)
+const char* SimOptions::name(Scenario scenario)
 {
-  switch (scenario)
-    {
-    case Scenario::Quiet: return "quiet";
-    case Scenario::AlarmWalk: return "alarm-walk";
-    case Scenario::Flood: return "flood";
-    case Scenario::None: return "none";
+    switch (scenario) {
+    case Scenario::Quiet:
+        return "quiet";
+    case Scenario::AlarmWalk:
+        return "alarm-walk";
+    case Scenario::Flood:
+        return "flood";
+    case Scenario::None:
+        return "none";
     }
-  return "?";
+    return "?";
 }
 
-unsigned long
-SimOptions::callTimeoutMs () const
+unsigned long SimOptions::callTimeoutMs() const
 {
-  return static_cast<unsigned long> (callTimeoutSeconds * 1000.0 + 0.5);
+    return static_cast<unsigned long>(callTimeoutSeconds * 1000.0 + 0.5);
 }
 
-bool
-SimOptions::wantsHelp (int argc, char **argv)
+bool SimOptions::wantsHelp(int argc, char** argv)
 {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp (argv[i], "--help") == 0 || std::strcmp (argv[i], "-h") == 0)
-      return true;
-  return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
 }
 
-bool
-SimOptions::parse (const std::vector<std::string> &words, std::string &error)
+bool SimOptions::parse(const std::vector<std::string>& words, std::string& error)
 {
-  bool rateGiven = false;
-  for (std::size_t i = 0; i < words.size (); ++i)
-    {
-      std::string option, value;
-      bool hasValue = false;
-      splitOption (words[i], option, value, hasValue);
+    bool rateGiven = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string option, value;
+        bool hasValue = false;
+        splitOption(words[i], option, value, hasValue);
 
-      if (option == "--exit-on-eof" && !hasValue)
-        {
-          exitOnEof = true;
-          continue;
+        if (option == "--exit-on-eof" && !hasValue) {
+            exitOnEof = true;
+            continue;
         }
-      const bool known = option == "--scenario" || option == "--rate" || option == "--step"
-                         || option == "--on-time" || option == "--call-timeout" || option == "--seed";
-      if (!known)
-        {
-          error = "unknown option \"" + words[i] + "\" (see --help)";
-          return false;
+        const bool known = option == "--scenario" || option == "--rate" || option == "--step" ||
+            option == "--on-time" || option == "--call-timeout" || option == "--seed";
+        if (!known) {
+            error = "unknown option \"" + words[i] + "\" (see --help)";
+            return false;
         }
-      if (!hasValue)
-        {
-          if (i + 1 >= words.size ())
-            {
-              error = "option " + option + " needs a value";
-              return false;
+        if (!hasValue) {
+            if (i + 1 >= words.size()) {
+                error = "option " + option + " needs a value";
+                return false;
             }
-          value = words[++i];
+            value = words[++i];
         }
 
-      double number = 0;
-      long long whole = 0;
-      const bool isNumber = CommandScanner::parseNumber (value, number);
-      if (option == "--scenario")
-        {
-          if (!scenarioFromName (value, scenario))
-            {
-              error = "unknown scenario \"" + value + "\" (quiet, alarm-walk, flood or none)";
-              return false;
+        double number = 0;
+        long long whole = 0;
+        const bool isNumber = CommandScanner::parseNumber(value, number);
+        if (option == "--scenario") {
+            if (!scenarioFromName(value, scenario)) {
+                error = "unknown scenario \"" + value + "\" (quiet, alarm-walk, flood or none)";
+                return false;
             }
-        }
-      else if (option == "--rate")
-        {
-          if (!isNumber || number <= 0 || number > maxRate)
-            {
-              error = "bad --rate \"" + value + "\": readings per housing per second, above 0 and at most 2000";
-              return false;
+        } else if (option == "--rate") {
+            if (!isNumber || number <= 0 || number > maxRate) {
+                error =
+                    "bad --rate \"" + value + "\": readings per housing per second, above 0 and at most 2000";
+                return false;
             }
-          rate = number;
-          rateGiven = true;
-        }
-      else if (option == "--step")
-        {
-          if (!isNumber || number < 0.01 || number > maxSeconds)
-            {
-              error = "bad --step \"" + value + "\": seconds, at least 0.01";
-              return false;
+            rate = number;
+            rateGiven = true;
+        } else if (option == "--step") {
+            if (!isNumber || number < 0.01 || number > maxSeconds) {
+                error = "bad --step \"" + value + "\": seconds, at least 0.01";
+                return false;
             }
-          stepSeconds = number;
-        }
-      else if (option == "--on-time")
-        {
-          if (!isNumber || number < 0 || number > maxSeconds * 10)
-            {
-              error = "bad --on-time \"" + value + "\": seconds, 0 or more";
-              return false;
+            stepSeconds = number;
+        } else if (option == "--on-time") {
+            if (!isNumber || number < 0 || number > maxSeconds * 10) {
+                error = "bad --on-time \"" + value + "\": seconds, 0 or more";
+                return false;
             }
-          onSeconds = number;
-        }
-      else if (option == "--call-timeout")
-        {
-          if (!isNumber || number < 0.01 || number > 3600)
-            {
-              error = "bad --call-timeout \"" + value + "\": seconds, from 0.01 to 3600";
-              return false;
+            onSeconds = number;
+        } else if (option == "--call-timeout") {
+            if (!isNumber || number < 0.01 || number > 3600) {
+                error = "bad --call-timeout \"" + value + "\": seconds, from 0.01 to 3600";
+                return false;
             }
-          callTimeoutSeconds = number;
-        }
-      else if (option == "--seed")
-        {
-          if (!CommandScanner::parseInteger (value, whole) || whole < 0)
-            {
-              error = "bad --seed \"" + value + "\": a whole number, 0 or more";
-              return false;
+            callTimeoutSeconds = number;
+        } else if (option == "--seed") {
+            if (!CommandScanner::parseInteger(value, whole) || whole < 0) {
+                error = "bad --seed \"" + value + "\": a whole number, 0 or more";
+                return false;
             }
-          seed = static_cast<unsigned long> (whole);
-          seedGiven = true;
+            seed = static_cast<unsigned long>(whole);
+            seedGiven = true;
         }
     }
-  if (scenario == Scenario::Flood && !rateGiven)
-    rate = 200.0;
-  return true;
+    if (scenario == Scenario::Flood && !rateGiven)
+        rate = 200.0;
+    return true;
 }
 
-std::string
-SimOptions::usage ()
+std::string SimOptions::usage()
 {
-  return R"(Usage: kovsim -ORBInitRef NameService=corbaloc::127.0.0.1:PORT/NameService [options]
+    return R"(Usage: kovsim -ORBInitRef NameService=corbaloc::127.0.0.1:PORT/NameService [options]
 
 Stands in for the KOV instrument: binds an Event_Comm::Notifier as "Notifier"
 and a KOV::System as "KOVSYSTEM" in the root context of the naming service,

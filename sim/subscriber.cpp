@@ -4,176 +4,154 @@
 
 #include <omniORB4/omniORB.h>
 
-Subscriber::Subscriber (int id, Event_Comm::Consumer_ptr consumer, std::string criteria,
-                        unsigned long callTimeoutMs, std::size_t maxPending, SimLog &log,
-                        FailureHandler onFailure)
-  : id_ (id),
-    consumer_ (Event_Comm::Consumer::_duplicate (consumer)),
-    maxPending_ (maxPending),
-    log_ (log),
-    onFailure_ (std::move (onFailure)),
-    criteria_ (std::move (criteria))
+Subscriber::Subscriber(int id, Event_Comm::Consumer_ptr consumer, std::string criteria,
+    unsigned long callTimeoutMs, std::size_t maxPending, SimLog& log, FailureHandler onFailure)
+    : id_(id),
+      consumer_(Event_Comm::Consumer::_duplicate(consumer)),
+      maxPending_(maxPending),
+      log_(log),
+      onFailure_(std::move(onFailure)),
+      criteria_(std::move(criteria))
 {
-  omniORB::setClientCallTimeout (consumer_.in (), static_cast<CORBA::ULong> (callTimeoutMs));
-  thread_ = std::thread ([this] { run (); });
+    omniORB::setClientCallTimeout(consumer_.in(), static_cast<CORBA::ULong>(callTimeoutMs));
+    thread_ = std::thread([this] { run(); });
 }
 
-Subscriber::~Subscriber ()
+Subscriber::~Subscriber()
 {
-  stop ();
-  if (thread_.joinable ())
-    thread_.join ();
+    stop();
+    if (thread_.joinable())
+        thread_.join();
 }
 
-std::string
-Subscriber::criteria () const
+std::string Subscriber::criteria() const
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  return criteria_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return criteria_;
 }
 
-void
-Subscriber::setCriteria (const std::string &criteria)
+void Subscriber::setCriteria(const std::string& criteria)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  criteria_ = criteria;
+    std::lock_guard<std::mutex> lock(mutex_);
+    criteria_ = criteria;
 }
 
-bool
-Subscriber::refersTo (Event_Comm::Consumer_ptr other) const
+bool Subscriber::refersTo(Event_Comm::Consumer_ptr other) const
 {
-  // omniORB compares the references locally, without a remote call.
-  return consumer_->_is_equivalent (other);
+    // omniORB compares the references locally, without a remote call.
+    return consumer_->_is_equivalent(other);
 }
 
-bool
-Subscriber::enqueue (const Event_Comm::Event &event)
+bool Subscriber::enqueue(const Event_Comm::Event& event)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  if (stopping_ || closing_)
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || closing_)
+        return true;
+    if (queue_.size() >= maxPending_)
+        return false;
+    Item item;
+    item.event = event;
+    queue_.push_back(std::move(item));
+    wake_.notify_one();
     return true;
-  if (queue_.size () >= maxPending_)
-    return false;
-  Item item;
-  item.event = event;
-  queue_.push_back (std::move (item));
-  wake_.notify_one ();
-  return true;
 }
 
-std::size_t
-Subscriber::pending () const
+std::size_t Subscriber::pending() const
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  return queue_.size ();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return queue_.size();
 }
 
-void
-Subscriber::finish (const std::string &reason)
+void Subscriber::finish(const std::string& reason)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  if (stopping_ || closing_)
-    return;
-  queueDisconnect (reason);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || closing_)
+        return;
+    queueDisconnect(reason);
 }
 
-void
-Subscriber::abandon (const std::string &reason)
+void Subscriber::abandon(const std::string& reason)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  if (stopping_)
-    return;
-  queue_.clear ();
-  queueDisconnect (reason);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_)
+        return;
+    queue_.clear();
+    queueDisconnect(reason);
 }
 
 // The caller holds mutex_.
-void
-Subscriber::queueDisconnect (const std::string &reason)
+void Subscriber::queueDisconnect(const std::string& reason)
 {
-  closing_ = true;
-  Item item;
-  item.disconnect = true;
-  item.reason = reason;
-  queue_.push_back (std::move (item));
-  wake_.notify_one ();
-}
-
-void
-Subscriber::stop ()
-{
-  std::lock_guard<std::mutex> lock (mutex_);
-  stopping_ = true;
-  queue_.clear ();
-  wake_.notify_one ();
-}
-
-bool
-Subscriber::nextItem (Item &item)
-{
-  std::unique_lock<std::mutex> lock (mutex_);
-  wake_.wait (lock, [this] { return stopping_ || !queue_.empty (); });
-  if (stopping_)
-    return false;
-  item = std::move (queue_.front ());
-  queue_.pop_front ();
-  return true;
-}
-
-void
-Subscriber::run ()
-{
-  Item item;
-  while (nextItem (item))
-    {
-      if (item.disconnect)
-        {
-          callDisconnect (item.reason);
-          break;
-        }
-      if (!deliver (item.event))
-        break;
-    }
-  finished_ = true;
-}
-
-bool
-Subscriber::deliver (const Event_Comm::Event &event)
-{
-  std::string failure;
-  try
-    {
-      consumer_->push (event);
-      return true;
-    }
-  catch (const CORBA::Exception &ex)
-    {
-      failure = std::string ("push failed: ") + ex._name ();
-    }
-  // Forget the consumer first, so that nothing more is queued for it, then
-  // tell it, in case it is merely slow rather than gone.
-  {
-    std::lock_guard<std::mutex> lock (mutex_);
-    queue_.clear ();
     closing_ = true;
-  }
-  onFailure_ (*this, failure);
-  callDisconnect (failure);
-  return false;
+    Item item;
+    item.disconnect = true;
+    item.reason = reason;
+    queue_.push_back(std::move(item));
+    wake_.notify_one();
 }
 
-void
-Subscriber::callDisconnect (const std::string &reason)
+void Subscriber::stop()
 {
-  std::string result = "result=ok";
-  try
-    {
-      consumer_->disconnect (reason.c_str ());
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+    wake_.notify_one();
+}
+
+bool Subscriber::nextItem(Item& item)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_)
+        return false;
+    item = std::move(queue_.front());
+    queue_.pop_front();
+    return true;
+}
+
+void Subscriber::run()
+{
+    Item item;
+    while (nextItem(item)) {
+        if (item.disconnect) {
+            callDisconnect(item.reason);
+            break;
+        }
+        if (!deliver(item.event))
+            break;
     }
-  catch (const CORBA::Exception &ex)
-    {
-      result = std::string ("result=failed exception=") + ex._name ();
+    finished_ = true;
+}
+
+bool Subscriber::deliver(const Event_Comm::Event& event)
+{
+    std::string failure;
+    try {
+        consumer_->push(event);
+        return true;
+    } catch (const CORBA::Exception& ex) {
+        failure = std::string("push failed: ") + ex._name();
     }
-  log_.line ("consumer-disconnect consumer=" + std::to_string (id_) + " " + result
-             + " reason=" + SimLog::quoted (reason));
+    // Forget the consumer first, so that nothing more is queued for it, then
+    // tell it, in case it is merely slow rather than gone.
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+        closing_ = true;
+    }
+    onFailure_(*this, failure);
+    callDisconnect(failure);
+    return false;
+}
+
+void Subscriber::callDisconnect(const std::string& reason)
+{
+    std::string result = "result=ok";
+    try {
+        consumer_->disconnect(reason.c_str());
+    } catch (const CORBA::Exception& ex) {
+        result = std::string("result=failed exception=") + ex._name();
+    }
+    log_.line("consumer-disconnect consumer=" + std::to_string(id_) + " " + result +
+        " reason=" + SimLog::quoted(reason));
 }

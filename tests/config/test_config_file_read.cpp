@@ -174,8 +174,8 @@ TEST_F(ConfigFileRead, DumpPrintsEveryEntry)
     ::testing::internal::CaptureStdout();
     file.dump();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "name:A\tfilepos:0\tcomment:#c 1, 2,\n"
-              "name:B\tfilepos:9 x,\n");
+        "name:A\tfilepos:0\tcomment:#c 1, 2,\n"
+        "name:B\tfilepos:9 x,\n");
 }
 
 TEST(ConfigFileDirectory, DefaultsToTheStartDirectory)

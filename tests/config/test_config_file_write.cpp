@@ -197,7 +197,8 @@ TEST_F(ConfigFileWrite, FailedRenameIsReportedAndNothingIsLost)
     ASSERT_TRUE(file.read("kov.cfg"));
     ASSERT_TRUE(file.add("A", "1"));
     const std::string output = writeCaptured(file);
-    EXPECT_NE(output.find("Unable to rename " + tempPath() + " to " + configPath() + "\n"), std::string::npos);
+    EXPECT_NE(
+        output.find("Unable to rename " + tempPath() + " to " + configPath() + "\n"), std::string::npos);
     EXPECT_EQ(FileText::read(tempPath()), "A 1\n");
 }
 
@@ -247,5 +248,5 @@ TEST_F(ConfigFileWrite, FailedWriteOfTheTempFileLeavesTheOldFileWhole)
     ASSERT_EQ(status, 0);
     EXPECT_EQ(config(), old);
     EXPECT_EQ(FileText::read(output),
-              "Writing config file items to " + configPath() + "\nError writing " + tempPath() + "\n");
+        "Writing config file items to " + configPath() + "\nError writing " + tempPath() + "\n");
 }

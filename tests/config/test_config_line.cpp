@@ -39,7 +39,7 @@ TEST(ConfigLine, CommentRunsFromTheFirstHashWithoutTheLineEnd)
 TEST(ConfigLine, LinesThatAreNotItems)
 {
     for (const char* text : {"", "\n", " \t \r\n", "# only a comment\n", "   # indented comment\n", "NAME\n",
-                             "NAME   # comment\n", ",,, ,\n", "NAME \"open quote\n"}) {
+             "NAME   # comment\n", ",,, ,\n", "NAME \"open quote\n"}) {
         EXPECT_EQ(ConfigLine::parse(text).kind(), ConfigLine::Kind::NotItem) << text;
     }
 }

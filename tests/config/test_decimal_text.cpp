@@ -32,7 +32,7 @@ TEST(DecimalText, StopsAtTheFirstCharacterThatIsNotPartOfTheNumber)
 TEST(DecimalText, AnythingButAFiniteNumberGivesZero)
 {
     for (const char* text : {"", " ", "nan", "NAN(123)", "inf", "-Infinity", "abc", "-", ".", "e5", "1e999",
-                             "-1e999", "\"24\""}) {
+             "-1e999", "\"24\""}) {
         const double value = DecimalText::parse(text);
         EXPECT_EQ(value, 0.0) << text;
         EXPECT_TRUE(std::isfinite(value)) << text;

@@ -31,8 +31,8 @@ public:
     SetpointStore store;
 };
 
-void expectSetpoints(const AlarmSetpoints& actual, double tempWarning, double overTemp, double rhWarning,
-                     double overRh)
+void expectSetpoints(
+    const AlarmSetpoints& actual, double tempWarning, double overTemp, double rhWarning, double overRh)
 {
     EXPECT_EQ(actual.tempWarning, tempWarning);
     EXPECT_EQ(actual.overTemp, overTemp);
@@ -87,11 +87,12 @@ TEST_F(SetpointFile, SavedLinesAreTwelveDotTwoWithCommentsKept)
     run->setpoints[0].tempWarning = 24.5;
     run->setpoints[1].overRh = 61.257;
     EXPECT_EQ(endCaptured(std::move(run)), "Writing config file items to " + dir.file("kov.cfg") + "\n");
-    EXPECT_EQ(config(), "# KOV setpoints\n"
-                        "KOV-E1-TEMP_ALARM_SETPOINTS        24.50,       31.00\n"
-                        "KOV-E1-RH_ALARM_SETPOINTS        41.00,       51.00\t# electronics\n"
-                        "KOV-S1-TEMP_ALARM_SETPOINTS        22.00,       33.00\n"
-                        "KOV-S1-RH_ALARM_SETPOINTS        44.00,       61.26\n");
+    EXPECT_EQ(config(),
+        "# KOV setpoints\n"
+        "KOV-E1-TEMP_ALARM_SETPOINTS        24.50,       31.00\n"
+        "KOV-E1-RH_ALARM_SETPOINTS        41.00,       51.00\t# electronics\n"
+        "KOV-S1-TEMP_ALARM_SETPOINTS        22.00,       33.00\n"
+        "KOV-S1-RH_ALARM_SETPOINTS        44.00,       61.26\n");
 }
 
 TEST_F(SetpointFile, DecimalSetpointsComeBackAsSaved)
@@ -129,8 +130,9 @@ TEST_F(SetpointFile, ItemWithThreeValuesIsIgnoredAndKeptAsItWas)
     EXPECT_FALSE(run->store.tempItem(0));
     run->setpoints[0].overTemp = 99.0;
     endCaptured(std::move(run));
-    EXPECT_EQ(config(), "KOV-E1-TEMP_ALARM_SETPOINTS 1,2,3\n"
-                        "KOV-E1-RH_ALARM_SETPOINTS        40.00,       50.00\n");
+    EXPECT_EQ(config(),
+        "KOV-E1-TEMP_ALARM_SETPOINTS 1,2,3\n"
+        "KOV-E1-RH_ALARM_SETPOINTS        40.00,       50.00\n");
 }
 
 TEST_F(SetpointFile, ValuesThatAreNotNumbersLoadAsZero)
@@ -145,7 +147,8 @@ TEST_F(SetpointFile, MissingFileKeepsDefaultsAndReportsTheWrite)
     auto run = start();
     expectSetpoints(run->setpoints[0], 24.0, 32.0, 35.0, 60.0);
     expectSetpoints(run->setpoints[1], 24.0, 32.0, 35.0, 60.0);
-    EXPECT_EQ(endCaptured(std::move(run)), "Error opening " + dir.file("kov.cfg") + " in  ConfigFile::write()\n");
+    EXPECT_EQ(
+        endCaptured(std::move(run)), "Error opening " + dir.file("kov.cfg") + " in  ConfigFile::write()\n");
     EXPECT_FALSE(FileText::exists(dir.file("kov.cfg")));
 }
 

@@ -11,13 +11,12 @@
 // root POA active. omniORB serves requests on threads of its own.
 namespace QtOrb {
 
-CORBA::ORB_ptr orb ();
-PortableServer::POA_ptr poa ();
+CORBA::ORB_ptr orb();
+PortableServer::POA_ptr poa();
 
 // Runs the main thread's event loop until `done` is true or `limit`
 // passes; answers `done ()`.
-bool spinUntil (const std::function<bool ()> &done,
-                std::chrono::milliseconds limit = std::chrono::seconds (10));
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 } // namespace QtOrb
 

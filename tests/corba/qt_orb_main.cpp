@@ -11,49 +11,45 @@ PortableServer::POA_var thePoa;
 
 namespace QtOrb {
 
-CORBA::ORB_ptr
-orb ()
+CORBA::ORB_ptr orb()
 {
-  return theOrb.in ();
+    return theOrb.in();
 }
 
-PortableServer::POA_ptr
-poa ()
+PortableServer::POA_ptr poa()
 {
-  return thePoa.in ();
+    return thePoa.in();
 }
 
-bool
-spinUntil (const std::function<bool ()> &done, std::chrono::milliseconds limit)
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
-  QDeadlineTimer deadline (limit);
-  while (!done () && !deadline.hasExpired ())
-    QCoreApplication::processEvents (QEventLoop::AllEvents, 10);
-  return done ();
+    QDeadlineTimer deadline(limit);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
 }
 
 } // namespace QtOrb
 
-int
-main (int argc, char **argv)
+int main(int argc, char** argv)
 {
-  testing::InitGoogleTest (&argc, argv);
-  QCoreApplication app (argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
 
-  int orbArgc = 2;
-  char endPoint[] = "-ORBendPoint";
-  char loopback[] = "giop:tcp:127.0.0.1:";
-  char *orbArgv[] = {endPoint, loopback, nullptr};
-  theOrb = CORBA::ORB_init (orbArgc, orbArgv);
-  CORBA::Object_var object = theOrb->resolve_initial_references ("RootPOA");
-  thePoa = PortableServer::POA::_narrow (object);
-  PortableServer::POAManager_var manager = thePoa->the_POAManager ();
-  manager->activate ();
+    int orbArgc = 2;
+    char endPoint[] = "-ORBendPoint";
+    char loopback[] = "giop:tcp:127.0.0.1:";
+    char* orbArgv[] = {endPoint, loopback, nullptr};
+    theOrb = CORBA::ORB_init(orbArgc, orbArgv);
+    CORBA::Object_var object = theOrb->resolve_initial_references("RootPOA");
+    thePoa = PortableServer::POA::_narrow(object);
+    PortableServer::POAManager_var manager = thePoa->the_POAManager();
+    manager->activate();
 
-  const int result = RUN_ALL_TESTS ();
+    const int result = RUN_ALL_TESTS();
 
-  thePoa = PortableServer::POA::_nil ();
-  theOrb->destroy ();
-  theOrb = CORBA::ORB::_nil ();
-  return result;
+    thePoa = PortableServer::POA::_nil();
+    theOrb->destroy();
+    theOrb = CORBA::ORB::_nil();
+    return result;
 }

@@ -5,48 +5,48 @@
 
 namespace {
 
-KOV::Message makeMessage (const std::string &text, MessagePriority priority, CORBA::ULongLong when)
+KOV::Message makeMessage(const std::string& text, MessagePriority priority, CORBA::ULongLong when)
 {
-  KOV::Message m;
-  m.text = text.c_str ();
-  m.priority = priority;
-  m.arrival_time = when;
-  return m;
+    KOV::Message m;
+    m.text = text.c_str();
+    m.priority = priority;
+    m.arrival_time = when;
+    return m;
 }
 
-TEST (MessageCodec, RoundTripsTextLongerThanTheBound)
+TEST(MessageCodec, RoundTripsTextLongerThanTheBound)
 {
-  const std::string text (200, 'x');
-  CORBA::Any any;
-  MessageCodec::encode (makeMessage (text, ALARM, 1234567890123ULL), any);
+    const std::string text(200, 'x');
+    CORBA::Any any;
+    MessageCodec::encode(makeMessage(text, ALARM, 1234567890123ULL), any);
 
-  CORBA::TypeCode_var tc = any.type ();
-  EXPECT_TRUE (tc->equal (KOV::_tc_Message));
+    CORBA::TypeCode_var tc = any.type();
+    EXPECT_TRUE(tc->equal(KOV::_tc_Message));
 
-  KOV::Message out;
-  MessageCodec::decode (any, out);
-  EXPECT_EQ (std::string (out.text), text);
-  EXPECT_EQ (out.priority, ALARM);
-  EXPECT_EQ (out.arrival_time, 1234567890123ULL);
+    KOV::Message out;
+    MessageCodec::decode(any, out);
+    EXPECT_EQ(std::string(out.text), text);
+    EXPECT_EQ(out.priority, ALARM);
+    EXPECT_EQ(out.arrival_time, 1234567890123ULL);
 }
 
-TEST (MessageCodec, DecodesWhatTheGeneratedOperatorInserted)
+TEST(MessageCodec, DecodesWhatTheGeneratedOperatorInserted)
 {
-  CORBA::Any any;
-  any <<= makeMessage ("short", WARNING, 42);
-  KOV::Message out;
-  MessageCodec::decode (any, out);
-  EXPECT_STREQ (out.text, "short");
-  EXPECT_EQ (out.priority, WARNING);
-  EXPECT_EQ (out.arrival_time, 42u);
+    CORBA::Any any;
+    any <<= makeMessage("short", WARNING, 42);
+    KOV::Message out;
+    MessageCodec::decode(any, out);
+    EXPECT_STREQ(out.text, "short");
+    EXPECT_EQ(out.priority, WARNING);
+    EXPECT_EQ(out.arrival_time, 42u);
 }
 
-TEST (MessageCodec, GeneratedOperatorRefusesTheLongTextThatTheCodecCarries)
+TEST(MessageCodec, GeneratedOperatorRefusesTheLongTextThatTheCodecCarries)
 {
-  CORBA::Any any;
-  MessageCodec::encode (makeMessage (std::string (129, 'y'), MESSAGE, 1), any);
-  const KOV::Message *extracted = nullptr;
-  EXPECT_THROW ((void) (any >>= extracted), CORBA::MARSHAL);
+    CORBA::Any any;
+    MessageCodec::encode(makeMessage(std::string(129, 'y'), MESSAGE, 1), any);
+    const KOV::Message* extracted = nullptr;
+    EXPECT_THROW((void)(any >>= extracted), CORBA::MARSHAL);
 }
 
 } // namespace

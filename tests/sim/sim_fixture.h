@@ -16,30 +16,29 @@
 
 // A private naming service and one kovsim (started by start()) per test,
 // with the simulator's two objects at hand.
-class SimFixture : public testing::Test
-{
+class SimFixture : public testing::Test {
 protected:
-  void start (const std::vector<std::string> &args = {"--scenario", "none"})
-  {
-    sim_ = std::make_unique<SimulatorProcess> (names_, args);
-  }
+    void start(const std::vector<std::string>& args = {"--scenario", "none"})
+    {
+        sim_ = std::make_unique<SimulatorProcess>(names_, args);
+    }
 
-  Event_Comm::Notifier_ptr notifier ()
-  {
-    CORBA::Object_var object = TestOrb::resolve (names_, "Notifier");
-    return Event_Comm::Notifier::_narrow (object.in ());
-  }
+    Event_Comm::Notifier_ptr notifier()
+    {
+        CORBA::Object_var object = TestOrb::resolve(names_, "Notifier");
+        return Event_Comm::Notifier::_narrow(object.in());
+    }
 
-  KOV::System_ptr system ()
-  {
-    CORBA::Object_var object = TestOrb::resolve (names_, "KOVSYSTEM");
-    return KOV::System::_narrow (object.in ());
-  }
+    KOV::System_ptr system()
+    {
+        CORBA::Object_var object = TestOrb::resolve(names_, "KOVSYSTEM");
+        return KOV::System::_narrow(object.in());
+    }
 
-  SimulatorProcess &sim () { return *sim_; }
+    SimulatorProcess& sim() { return *sim_; }
 
-  NamingServiceProcess names_;
-  std::unique_ptr<SimulatorProcess> sim_;
+    NamingServiceProcess names_;
+    std::unique_ptr<SimulatorProcess> sim_;
 };
 
 #endif

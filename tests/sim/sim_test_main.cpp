@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-int
-main (int argc, char **argv)
+int main(int argc, char** argv)
 {
-  testing::InitGoogleTest (&argc, argv);
-  TestOrb::init (argc, argv);
-  const int result = RUN_ALL_TESTS ();
-  TestOrb::destroy ();
-  return result;
+    testing::InitGoogleTest(&argc, argv);
+    TestOrb::init(argc, argv);
+    const int result = RUN_ALL_TESTS();
+    TestOrb::destroy();
+    return result;
 }

@@ -10,21 +10,20 @@ class NamingServiceProcess;
 
 // The test program's ORB: listens on 127.0.0.1 only, every outgoing call
 // limited to a few seconds, root POA active. Set up by sim_test_main.
-class TestOrb
-{
+class TestOrb {
 public:
-  static void init (int &argc, char **argv);
-  static void destroy ();
+    static void init(int& argc, char** argv);
+    static void destroy();
 
-  static CORBA::ORB_ptr orb ();
-  static PortableServer::POA_ptr poa ();
+    static CORBA::ORB_ptr orb();
+    static PortableServer::POA_ptr poa();
 
-  // The object bound under `id` (empty kind) in the root context of
-  // `naming`; raises the naming service's exceptions (NotFound ...).
-  static CORBA::Object_ptr resolve (const NamingServiceProcess &naming, const char *id);
+    // The object bound under `id` (empty kind) in the root context of
+    // `naming`; raises the naming service's exceptions (NotFound ...).
+    static CORBA::Object_ptr resolve(const NamingServiceProcess& naming, const char* id);
 
-  // Limit of every call the tests make.
-  static constexpr unsigned long callLimitMs = 5000;
+    // Limit of every call the tests make.
+    static constexpr unsigned long callLimitMs = 5000;
 };
 
 #endif

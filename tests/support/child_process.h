@@ -21,87 +21,84 @@
 // thread (or a thread that outlives it). The test process ignores SIGPIPE
 // from the first start on, so that writing to a child that has gone fails
 // instead of killing the test.
-class ChildProcess
-{
+class ChildProcess {
 public:
-  enum class Stream
-  {
-    Output,
-    Error
-  };
+    enum class Stream {
+        Output,
+        Error
+    };
 
-  // Starts `program` (a path) with `args` (without the program name).
-  // Throws std::runtime_error if it cannot be started.
-  ChildProcess (const std::string &program, const std::vector<std::string> &args);
-  ~ChildProcess ();
+    // Starts `program` (a path) with `args` (without the program name).
+    // Throws std::runtime_error if it cannot be started.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args);
+    ~ChildProcess();
 
-  ChildProcess (const ChildProcess &) = delete;
-  ChildProcess &operator= (const ChildProcess &) = delete;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid () const { return pid_; }
+    pid_t pid() const { return pid_; }
 
-  // True while the process has not exited (reaps it once it has).
-  bool running ();
+    // True while the process has not exited (reaps it once it has).
+    bool running();
 
-  // Waits up to `limit` for the exit. Answers the exit code, 128 + the
-  // signal number if a signal ended it, or nothing on time-out. After the
-  // exit, the captured output is complete (up to a second is allowed for
-  // the last of it to be read).
-  std::optional<int> waitForExit (std::chrono::milliseconds limit);
+    // Waits up to `limit` for the exit. Answers the exit code, 128 + the
+    // signal number if a signal ended it, or nothing on time-out. After the
+    // exit, the captured output is complete (up to a second is allowed for
+    // the last of it to be read).
+    std::optional<int> waitForExit(std::chrono::milliseconds limit);
 
-  // SIGTERM, up to `grace` for the exit, then SIGKILL; always reaps.
-  // Answers the status as waitForExit does. Harmless when already ended.
-  int terminate (std::chrono::milliseconds grace = std::chrono::seconds (3));
+    // SIGTERM, up to `grace` for the exit, then SIGKILL; always reaps.
+    // Answers the status as waitForExit does. Harmless when already ended.
+    int terminate(std::chrono::milliseconds grace = std::chrono::seconds(3));
 
-  // Writes to the child's standard input; false once that is closed or the
-  // child no longer reads it.
-  bool write (const std::string &data);
-  void closeInput ();
+    // Writes to the child's standard input; false once that is closed or the
+    // child no longer reads it.
+    bool write(const std::string& data);
+    void closeInput();
 
-  // Waits up to `limit` for a line on `stream`, after the last line this
-  // call returned for that stream, that matches the ECMAScript regular
-  // expression `pattern` (searched anywhere in the line; anchor with ^).
-  // Answers the line, or nothing on time-out or when the stream ended first.
-  std::optional<std::string> waitForLine (Stream stream, const std::string &pattern,
-                                          std::chrono::milliseconds limit);
+    // Waits up to `limit` for a line on `stream`, after the last line this
+    // call returned for that stream, that matches the ECMAScript regular
+    // expression `pattern` (searched anywhere in the line; anchor with ^).
+    // Answers the line, or nothing on time-out or when the stream ended first.
+    std::optional<std::string> waitForLine(
+        Stream stream, const std::string& pattern, std::chrono::milliseconds limit);
 
-  // Waits up to `limit` until at least `count` lines of `stream`, counted
-  // from the start and regardless of waitForLine, match `pattern`.
-  bool waitForLineCount (Stream stream, const std::string &pattern, std::size_t count,
-                         std::chrono::milliseconds limit);
+    // Waits up to `limit` until at least `count` lines of `stream`, counted
+    // from the start and regardless of waitForLine, match `pattern`.
+    bool waitForLineCount(
+        Stream stream, const std::string& pattern, std::size_t count, std::chrono::milliseconds limit);
 
-  // Every complete line so far / the whole text so far of `stream`.
-  std::vector<std::string> lines (Stream stream) const;
-  std::string text (Stream stream) const;
+    // Every complete line so far / the whole text so far of `stream`.
+    std::vector<std::string> lines(Stream stream) const;
+    std::string text(Stream stream) const;
 
 private:
-  struct Capture
-  {
-    int fd = -1;
-    std::string partial;
-    std::vector<std::string> lines;
-    std::size_t cursor = 0;  // lines before this were passed by waitForLine
-    bool ended = false;
-  };
+    struct Capture {
+        int fd = -1;
+        std::string partial;
+        std::vector<std::string> lines;
+        std::size_t cursor = 0; // lines before this were passed by waitForLine
+        bool ended = false;
+    };
 
-  void readLoop ();
-  bool drain (Capture &capture);
-  Capture &capture (Stream stream) { return stream == Stream::Output ? output_ : error_; }
-  bool reap (bool block);
-  void awaitCaptureEnd (std::chrono::milliseconds limit);
+    void readLoop();
+    bool drain(Capture& capture);
+    Capture& capture(Stream stream) { return stream == Stream::Output ? output_ : error_; }
+    bool reap(bool block);
+    void awaitCaptureEnd(std::chrono::milliseconds limit);
 
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int exitStatus_ = -1;
-  bool exited_ = false;
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int exitStatus_ = -1;
+    bool exited_ = false;
 
-  mutable std::mutex mutex_;  // guards the captures
-  std::condition_variable grew_;
-  Capture output_;
-  Capture error_;
-  int wakeRead_ = -1;   // closing wakeWrite_ ends the reader thread
-  int wakeWrite_ = -1;
-  std::thread reader_;
+    mutable std::mutex mutex_; // guards the captures
+    std::condition_variable grew_;
+    Capture output_;
+    Capture error_;
+    int wakeRead_ = -1; // closing wakeWrite_ ends the reader thread
+    int wakeWrite_ = -1;
+    std::thread reader_;
 };
 
 #endif

@@ -1,38 +1,34 @@
 #include "log_capture.h"
 
-LogCapture::LogCapture ()
-  : previous_ (ACE_LOG_MSG->msg_callback (this))
+LogCapture::LogCapture() : previous_(ACE_LOG_MSG->msg_callback(this))
 {
-  ACE_LOG_MSG->set_flags (ACE_Log_Msg::MSG_CALLBACK);
+    ACE_LOG_MSG->set_flags(ACE_Log_Msg::MSG_CALLBACK);
 }
 
-LogCapture::~LogCapture ()
+LogCapture::~LogCapture()
 {
-  ACE_LOG_MSG->msg_callback (previous_);
-  if (!previous_)
-    ACE_LOG_MSG->clr_flags (ACE_Log_Msg::MSG_CALLBACK);
+    ACE_LOG_MSG->msg_callback(previous_);
+    if (!previous_)
+        ACE_LOG_MSG->clr_flags(ACE_Log_Msg::MSG_CALLBACK);
 }
 
-void
-LogCapture::log (ACE_Log_Record &record)
+void LogCapture::log(ACE_Log_Record& record)
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  lines_.push_back ({static_cast<ACE_Log_Priority> (record.type ()), record.msg_data ()});
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back({static_cast<ACE_Log_Priority>(record.type()), record.msg_data()});
 }
 
-std::vector<LogCapture::Line>
-LogCapture::lines () const
+std::vector<LogCapture::Line> LogCapture::lines() const
 {
-  std::lock_guard<std::mutex> lock (mutex_);
-  return lines_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
 }
 
-std::vector<std::string>
-LogCapture::errors () const
+std::vector<std::string> LogCapture::errors() const
 {
-  std::vector<std::string> result;
-  for (const Line &line : lines ())
-    if (line.priority == LM_ERROR)
-      result.push_back (line.text);
-  return result;
+    std::vector<std::string> result;
+    for (const Line& line : lines())
+        if (line.priority == LM_ERROR)
+            result.push_back(line.text);
+    return result;
 }

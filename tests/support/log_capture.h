@@ -11,27 +11,25 @@
 
 // Collects the ACE log lines written on the constructing thread while it
 // lives; they still go to standard error as well.
-class LogCapture : public ACE_Log_Msg_Callback
-{
+class LogCapture : public ACE_Log_Msg_Callback {
 public:
-  struct Line
-  {
-    ACE_Log_Priority priority;
-    std::string text;
-  };
+    struct Line {
+        ACE_Log_Priority priority;
+        std::string text;
+    };
 
-  LogCapture ();
-  ~LogCapture () override;
+    LogCapture();
+    ~LogCapture() override;
 
-  void log (ACE_Log_Record &record) override;
+    void log(ACE_Log_Record& record) override;
 
-  std::vector<Line> lines () const;
-  std::vector<std::string> errors () const;   // LM_ERROR lines only, in order
+    std::vector<Line> lines() const;
+    std::vector<std::string> errors() const; // LM_ERROR lines only, in order
 
 private:
-  mutable std::mutex mutex_;
-  std::vector<Line> lines_;
-  ACE_Log_Msg_Callback *previous_;
+    mutable std::mutex mutex_;
+    std::vector<Line> lines_;
+    ACE_Log_Msg_Callback* previous_;
 };
 
 #endif

@@ -9,54 +9,49 @@
 
 namespace {
 
-int
-boundSocket (int &port)
+int boundSocket(int& port)
 {
-  const int fd = ::socket (AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    throw std::runtime_error ("socket failed");
-  sockaddr_in addr {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  socklen_t len = sizeof addr;
-  if (::bind (fd, reinterpret_cast<sockaddr *> (&addr), sizeof addr) != 0
-      || ::getsockname (fd, reinterpret_cast<sockaddr *> (&addr), &len) != 0)
-    {
-      ::close (fd);
-      throw std::runtime_error ("bind failed");
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind failed");
     }
-  port = ntohs (addr.sin_port);
-  return fd;
+    port = ntohs(addr.sin_port);
+    return fd;
 }
 
 } // namespace
 
-int
-closedLoopbackPort ()
+int closedLoopbackPort()
 {
-  int port = 0;
-  ::close (boundSocket (port));
-  return port;
+    int port = 0;
+    ::close(boundSocket(port));
+    return port;
 }
 
-SilentListener::SilentListener ()
+SilentListener::SilentListener()
 {
-  fd_ = boundSocket (port_);
-  if (::listen (fd_, 16) != 0)
-    {
-      ::close (fd_);
-      throw std::runtime_error ("listen failed");
+    fd_ = boundSocket(port_);
+    if (::listen(fd_, 16) != 0) {
+        ::close(fd_);
+        throw std::runtime_error("listen failed");
     }
 }
 
-SilentListener::~SilentListener ()
+SilentListener::~SilentListener()
 {
-  ::close (fd_);
+    ::close(fd_);
 }
 
-std::string
-nameServiceLocation (int port)
+std::string nameServiceLocation(int port)
 {
-  return "NameService=corbaloc::127.0.0.1:" + std::to_string (port) + "/NameService";
+    return "NameService=corbaloc::127.0.0.1:" + std::to_string(port) + "/NameService";
 }

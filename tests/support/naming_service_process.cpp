@@ -17,152 +17,132 @@
 #define KOV_NAMECLT_PATH "nameclt"
 #endif
 
-namespace
-{
+namespace {
 const int startAttempts = 5;
 
 // A port that was free a moment ago; omniNames may still lose it to another
 // process, in which case the caller tries the next one.
-int
-freeLoopbackPort ()
+int freeLoopbackPort()
 {
-  const int fd = ::socket (AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0)
-    throw std::runtime_error (std::string ("socket: ") + std::strerror (errno));
-  sockaddr_in address {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  const bool ok = ::bind (fd, reinterpret_cast<sockaddr *> (&address), sizeof address) == 0
-                  && ::getsockname (fd, reinterpret_cast<sockaddr *> (&address), &length) == 0;
-  ::close (fd);
-  if (!ok)
-    throw std::runtime_error (std::string ("no free loopback port: ") + std::strerror (errno));
-  return ntohs (address.sin_port);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    ::close(fd);
+    if (!ok)
+        throw std::runtime_error(std::string("no free loopback port: ") + std::strerror(errno));
+    return ntohs(address.sin_port);
 }
 
-std::string
-makeTempDir ()
+std::string makeTempDir()
 {
-  std::string pattern = (std::filesystem::temp_directory_path () / "kov-names-XXXXXX").string ();
-  if (::mkdtemp (&pattern[0]) == nullptr)
-    throw std::runtime_error (std::string ("mkdtemp: ") + std::strerror (errno));
-  return pattern;
+    std::string pattern = (std::filesystem::temp_directory_path() / "kov-names-XXXXXX").string();
+    if (::mkdtemp(&pattern[0]) == nullptr)
+        throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
+    return pattern;
 }
+} // namespace
+
+std::string NamingServiceProcess::omniNamesPath()
+{
+    return KOV_OMNINAMES_PATH;
 }
 
-std::string
-NamingServiceProcess::omniNamesPath ()
+std::string NamingServiceProcess::namecltPath()
 {
-  return KOV_OMNINAMES_PATH;
+    return KOV_NAMECLT_PATH;
 }
 
-std::string
-NamingServiceProcess::namecltPath ()
+NamingServiceProcess::NamingServiceProcess(std::chrono::milliseconds startLimit) : dataDir_(makeTempDir())
 {
-  return KOV_NAMECLT_PATH;
-}
-
-NamingServiceProcess::NamingServiceProcess (std::chrono::milliseconds startLimit)
-  : dataDir_ (makeTempDir ())
-{
-  const auto deadline = std::chrono::steady_clock::now () + startLimit;
-  std::string log;
-  try
-    {
-      for (int attempt = 0; attempt < startAttempts; ++attempt)
-        {
-          if (startOn (freeLoopbackPort (), deadline))
-            return;
-          log = process_->text (ChildProcess::Stream::Output) + process_->text (ChildProcess::Stream::Error);
-          process_.reset ();
-          if (std::chrono::steady_clock::now () >= deadline)
-            break;
+    const auto deadline = std::chrono::steady_clock::now() + startLimit;
+    std::string log;
+    try {
+        for (int attempt = 0; attempt < startAttempts; ++attempt) {
+            if (startOn(freeLoopbackPort(), deadline))
+                return;
+            log = process_->text(ChildProcess::Stream::Output) + process_->text(ChildProcess::Stream::Error);
+            process_.reset();
+            if (std::chrono::steady_clock::now() >= deadline)
+                break;
         }
+    } catch (...) {
+        process_.reset();
+        std::filesystem::remove_all(dataDir_);
+        throw;
     }
-  catch (...)
-    {
-      process_.reset ();
-      std::filesystem::remove_all (dataDir_);
-      throw;
+    std::filesystem::remove_all(dataDir_);
+    throw std::runtime_error("omniNames did not start: " + log);
+}
+
+bool NamingServiceProcess::startOn(int port, std::chrono::steady_clock::time_point deadline)
+{
+    port_ = port;
+    // A fresh folder for each attempt: omniNames keeps the port in its log.
+    for (const auto& entry : std::filesystem::directory_iterator(dataDir_))
+        std::filesystem::remove_all(entry.path());
+    const std::string portText = std::to_string(port);
+    process_ = std::make_unique<ChildProcess>(omniNamesPath(),
+        std::vector<std::string>{"-start", portText, "-datadir", dataDir_, "-always", "-ORBendPoint",
+            "giop:tcp:127.0.0.1:" + portText});
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!process_->running())
+            return false;
+        if (answers(std::chrono::milliseconds(2000)))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-  std::filesystem::remove_all (dataDir_);
-  throw std::runtime_error ("omniNames did not start: " + log);
+    return false;
 }
 
-bool
-NamingServiceProcess::startOn (int port, std::chrono::steady_clock::time_point deadline)
+NamingServiceProcess::~NamingServiceProcess()
 {
-  port_ = port;
-  // A fresh folder for each attempt: omniNames keeps the port in its log.
-  for (const auto &entry : std::filesystem::directory_iterator (dataDir_))
-    std::filesystem::remove_all (entry.path ());
-  const std::string portText = std::to_string (port);
-  process_ = std::make_unique<ChildProcess> (
-    omniNamesPath (), std::vector<std::string> {"-start", portText, "-datadir", dataDir_, "-always",
-                                                "-ORBendPoint", "giop:tcp:127.0.0.1:" + portText});
-  while (std::chrono::steady_clock::now () < deadline)
-    {
-      if (!process_->running ())
-        return false;
-      if (answers (std::chrono::milliseconds (2000)))
-        return true;
-      std::this_thread::sleep_for (std::chrono::milliseconds (50));
-    }
-  return false;
+    stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(dataDir_, ignored);
 }
 
-NamingServiceProcess::~NamingServiceProcess ()
+void NamingServiceProcess::stop()
 {
-  stop ();
-  std::error_code ignored;
-  std::filesystem::remove_all (dataDir_, ignored);
+    if (process_)
+        process_->terminate(std::chrono::seconds(2));
 }
 
-void
-NamingServiceProcess::stop ()
+pid_t NamingServiceProcess::pid() const
 {
-  if (process_)
-    process_->terminate (std::chrono::seconds (2));
+    return process_ ? process_->pid() : -1;
 }
 
-pid_t
-NamingServiceProcess::pid () const
+bool NamingServiceProcess::running() const
 {
-  return process_ ? process_->pid () : -1;
+    return process_ && process_->running();
 }
 
-bool
-NamingServiceProcess::running () const
+std::string NamingServiceProcess::corbaloc() const
 {
-  return process_ && process_->running ();
+    return "corbaloc::127.0.0.1:" + std::to_string(port_) + "/NameService";
 }
 
-std::string
-NamingServiceProcess::corbaloc () const
+std::string NamingServiceProcess::initRef() const
 {
-  return "corbaloc::127.0.0.1:" + std::to_string (port_) + "/NameService";
+    return "NameService=" + corbaloc();
 }
 
-std::string
-NamingServiceProcess::initRef () const
+std::vector<std::string> NamingServiceProcess::orbArgs() const
 {
-  return "NameService=" + corbaloc ();
+    return {"-ORBInitRef", initRef()};
 }
 
-std::vector<std::string>
-NamingServiceProcess::orbArgs () const
+bool NamingServiceProcess::answers(std::chrono::milliseconds limit) const
 {
-  return {"-ORBInitRef", initRef ()};
-}
-
-bool
-NamingServiceProcess::answers (std::chrono::milliseconds limit) const
-{
-  ChildProcess probe (namecltPath (),
-                      {"-ORBInitRef", initRef (), "-ORBclientCallTimeOutPeriod",
-                       std::to_string (limit.count ()), "list"});
-  const std::optional<int> status = probe.waitForExit (limit + std::chrono::milliseconds (500));
-  return status && *status == 0;
+    ChildProcess probe(namecltPath(),
+        {"-ORBInitRef", initRef(), "-ORBclientCallTimeOutPeriod", std::to_string(limit.count()), "list"});
+    const std::optional<int> status = probe.waitForExit(limit + std::chrono::milliseconds(500));
+    return status && *status == 0;
 }

@@ -9,124 +9,107 @@
 #error "KOV_KOVSIM_PATH must name the kovsim binary"
 #endif
 
-namespace
+namespace {
+std::vector<std::string> withNaming(const NamingServiceProcess& naming, const std::vector<std::string>& args)
 {
-std::vector<std::string>
-withNaming (const NamingServiceProcess &naming, const std::vector<std::string> &args)
-{
-  std::vector<std::string> all = naming.orbArgs ();
-  all.push_back ("--exit-on-eof");
-  all.insert (all.end (), args.begin (), args.end ());
-  return all;
+    std::vector<std::string> all = naming.orbArgs();
+    all.push_back("--exit-on-eof");
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
 }
+} // namespace
+
+std::string SimulatorProcess::binaryPath()
+{
+    return KOV_KOVSIM_PATH;
 }
 
-std::string
-SimulatorProcess::binaryPath ()
+SimulatorProcess::SimulatorProcess(const std::vector<std::string>& args)
+    : process_(std::make_unique<ChildProcess>(binaryPath(), args))
+{}
+
+SimulatorProcess::SimulatorProcess(
+    const NamingServiceProcess& naming, const std::vector<std::string>& args, Duration readyLimit)
+    : SimulatorProcess(withNaming(naming, args))
 {
-  return KOV_KOVSIM_PATH;
+    if (waitForLine("^ready ", readyLimit))
+        return;
+    process_->terminate(std::chrono::seconds(1));
+    throw std::runtime_error("kovsim not ready: " + errorText());
 }
 
-SimulatorProcess::SimulatorProcess (const std::vector<std::string> &args)
-  : process_ (std::make_unique<ChildProcess> (binaryPath (), args))
+std::unique_ptr<SimulatorProcess> SimulatorProcess::startRaw(const std::vector<std::string>& args)
 {
+    return std::unique_ptr<SimulatorProcess>(new SimulatorProcess(args));
 }
 
-SimulatorProcess::SimulatorProcess (const NamingServiceProcess &naming,
-                                    const std::vector<std::string> &args, Duration readyLimit)
-  : SimulatorProcess (withNaming (naming, args))
+SimulatorProcess::~SimulatorProcess()
 {
-  if (waitForLine ("^ready ", readyLimit))
-    return;
-  process_->terminate (std::chrono::seconds (1));
-  throw std::runtime_error ("kovsim not ready: " + errorText ());
+    process_->closeInput();
+    if (!process_->waitForExit(std::chrono::seconds(2)))
+        process_->terminate(std::chrono::seconds(2));
 }
 
-std::unique_ptr<SimulatorProcess>
-SimulatorProcess::startRaw (const std::vector<std::string> &args)
+bool SimulatorProcess::send(const std::string& command)
 {
-  return std::unique_ptr<SimulatorProcess> (new SimulatorProcess (args));
+    return process_->write(command + "\n");
 }
 
-SimulatorProcess::~SimulatorProcess ()
+std::optional<std::string> SimulatorProcess::waitForLine(const std::string& pattern, Duration limit)
 {
-  process_->closeInput ();
-  if (!process_->waitForExit (std::chrono::seconds (2)))
-    process_->terminate (std::chrono::seconds (2));
+    return process_->waitForLine(ChildProcess::Stream::Output, pattern, limit);
 }
 
-bool
-SimulatorProcess::send (const std::string &command)
+std::optional<std::string> SimulatorProcess::waitForErrorLine(const std::string& pattern, Duration limit)
 {
-  return process_->write (command + "\n");
+    return process_->waitForLine(ChildProcess::Stream::Error, pattern, limit);
 }
 
-std::optional<std::string>
-SimulatorProcess::waitForLine (const std::string &pattern, Duration limit)
+bool SimulatorProcess::waitForLineCount(const std::string& pattern, std::size_t count, Duration limit)
 {
-  return process_->waitForLine (ChildProcess::Stream::Output, pattern, limit);
+    return process_->waitForLineCount(ChildProcess::Stream::Output, pattern, count, limit);
 }
 
-std::optional<std::string>
-SimulatorProcess::waitForErrorLine (const std::string &pattern, Duration limit)
+std::vector<std::string> SimulatorProcess::outputLines() const
 {
-  return process_->waitForLine (ChildProcess::Stream::Error, pattern, limit);
+    return process_->lines(ChildProcess::Stream::Output);
 }
 
-bool
-SimulatorProcess::waitForLineCount (const std::string &pattern, std::size_t count, Duration limit)
+std::string SimulatorProcess::errorText() const
 {
-  return process_->waitForLineCount (ChildProcess::Stream::Output, pattern, count, limit);
+    return process_->text(ChildProcess::Stream::Error);
 }
 
-std::vector<std::string>
-SimulatorProcess::outputLines () const
+std::optional<int> SimulatorProcess::waitForExit(Duration limit)
 {
-  return process_->lines (ChildProcess::Stream::Output);
+    return process_->waitForExit(limit);
 }
 
-std::string
-SimulatorProcess::errorText () const
+bool SimulatorProcess::running()
 {
-  return process_->text (ChildProcess::Stream::Error);
+    return process_->running();
 }
 
-std::optional<int>
-SimulatorProcess::waitForExit (Duration limit)
+pid_t SimulatorProcess::pid() const
 {
-  return process_->waitForExit (limit);
+    return process_->pid();
 }
 
-bool
-SimulatorProcess::running ()
+void SimulatorProcess::closeInput()
 {
-  return process_->running ();
+    process_->closeInput();
 }
 
-pid_t
-SimulatorProcess::pid () const
+int SimulatorProcess::quit(Duration limit)
 {
-  return process_->pid ();
+    send("quit");
+    if (const std::optional<int> status = process_->waitForExit(limit))
+        return *status;
+    return process_->terminate(std::chrono::seconds(1));
 }
 
-void
-SimulatorProcess::closeInput ()
+void SimulatorProcess::kill()
 {
-  process_->closeInput ();
-}
-
-int
-SimulatorProcess::quit (Duration limit)
-{
-  send ("quit");
-  if (const std::optional<int> status = process_->waitForExit (limit))
-    return *status;
-  return process_->terminate (std::chrono::seconds (1));
-}
-
-void
-SimulatorProcess::kill ()
-{
-  ::kill (process_->pid (), SIGKILL);
-  process_->waitForExit (std::chrono::seconds (5));
+    ::kill(process_->pid(), SIGKILL);
+    process_->waitForExit(std::chrono::seconds(5));
 }
