@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+
+struct AlarmSetpoints;
+class LinkState;
+class MessageBoxes;
+
+// What the dialogs need of the application object: the setpoints of both
+// housings, the link state, the message boxes, the link operations and the
+// progress of event reception. Every call is made on the GUI thread.
+class ClientHost {
+public:
+    virtual ~ClientHost() = default;
+
+    // By housing: 0 the electronics housing, 1 the spectrograph housing.
+    virtual AlarmSetpoints& setpoints(int housing) = 0;
+    virtual LinkState& linkState() = 0;
+    virtual MessageBoxes& messageBoxes() = 0;
+
+    // Starts a reconnect when the link is down and calls `done` on the GUI
+    // thread when the attempt is over (its failure already reported); when
+    // the link is up, calls `done` at once and changes nothing.
+    virtual void Reconnect(std::function<void()> done) = 0;
+
+    // Ends the connection when it is up; the progress dialog watches the end
+    // through consumerDone and the link state.
+    virtual void Disconnect() = 0;
+
+    // Event reception: its set-up status (Consumer::Status) and whether its
+    // ORB loop has ended (1) or still runs (0).
+    virtual int consumerStatus() const = 0;
+    virtual int consumerDone() const = 0;
+
+    // Writes the setpoints of both housings to the configuration file now.
+    // False when the file could not be written; the reason is in the log.
+    virtual bool storeSetpoints() = 0;
+};
