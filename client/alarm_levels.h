@@ -9,7 +9,12 @@
 // (a sensor fault) is no data as well.
 class AlarmLevels {
 public:
-    enum class State { Within, Warning, Over, NoData };
+    enum class State {
+        Within,
+        Warning,
+        Over,
+        NoData
+    };
 
     // The gauges: a reading above a level (strictly) takes that level's
     // colour; humidity counts in whole percent, truncated toward zero.

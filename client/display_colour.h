@@ -13,10 +13,10 @@ struct Rgb {
 };
 
 namespace DisplayColour {
-constexpr Rgb overLimit{255, 0, 0};       // red
-constexpr Rgb warning{255, 255, 0};       // yellow
-constexpr Rgb noData{164, 72, 255};       // violet
-constexpr Rgb gaugeWithin{53, 168, 111};  // green, gauge bars within limits
-constexpr Rgb neutral{192, 192, 192};     // light grey
+constexpr Rgb overLimit{255, 0, 0};      // red
+constexpr Rgb warning{255, 255, 0};      // yellow
+constexpr Rgb noData{164, 72, 255};      // violet
+constexpr Rgb gaugeWithin{53, 168, 111}; // green, gauge bars within limits
+constexpr Rgb neutral{192, 192, 192};    // light grey
 constexpr Rgb listBackground{255, 255, 255};
 } // namespace DisplayColour

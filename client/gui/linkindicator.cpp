@@ -6,7 +6,11 @@
 
 CLinkIndicator::CLinkIndicator(const QString& control, LinkState* state, QWidget* owner,
     const QString& unlinked, const QString& linkedA, const QString& linkedB)
-    : linkedA_(linkedA), unlinked_(unlinked), linkedB_(linkedB), control_(control), state_(state),
+    : linkedA_(linkedA),
+      unlinked_(unlinked),
+      linkedB_(linkedB),
+      control_(control),
+      state_(state),
       owner_(owner)
 {}
 

@@ -5,8 +5,8 @@
 
 #include <QLabel>
 
-CTimeIndicator::CTimeIndicator(const QString& connectionField, const QString& targetField,
-    LinkState* state, QWidget* owner)
+CTimeIndicator::CTimeIndicator(
+    const QString& connectionField, const QString& targetField, LinkState* state, QWidget* owner)
     : connectionField_(connectionField), targetField_(targetField), state_(state), owner_(owner)
 {}
 

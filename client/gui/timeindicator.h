@@ -13,8 +13,8 @@ class QWidget;
 class CTimeIndicator {
 public:
     // The fields are object names of QLabels in `owner`.
-    CTimeIndicator(const QString& connectionField, const QString& targetField, LinkState* state,
-        QWidget* owner);
+    CTimeIndicator(
+        const QString& connectionField, const QString& targetField, LinkState* state, QWidget* owner);
     virtual ~CTimeIndicator() = default;
 
     CTimeIndicator(const CTimeIndicator&) = delete;

@@ -46,11 +46,9 @@ TEST(AlarmLevels, HumidityGaugeCountsWholePercent)
 {
     const Case cases[] = {
         {60.9, State::Warning, State::Over}, // 60 on the gauge is not above 60
-        {61.0, State::Over, State::Over},
-        {35.5, State::Within, State::Warning},
+        {61.0, State::Over, State::Over}, {35.5, State::Within, State::Warning},
         {-1.5, State::NoData, State::Within}, // the gauge truncates to -1
-        {-1.0, State::NoData, State::NoData},
-        {nan, State::NoData, State::NoData},
+        {-1.0, State::NoData, State::NoData}, {nan, State::NoData, State::NoData},
         {1e300, State::Over, State::Over}, // no undefined integer conversion
     };
     for (const Case& c : cases) {
