@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -165,38 +166,55 @@ std::string ConfigFile::tempPath() const
     return path_.substr(0, slash + 1) + tempFileName;
 }
 
-void ConfigFile::write()
+bool ConfigFile::write()
 {
+    lastError_.clear();
     const std::string temp = tempPath();
     FilePtr in = openFile(path_, "r");
     if (!in) {
+        const int error = errno;
         std::printf("Error opening %s in  ConfigFile::write()\n", path_.c_str());
-        return;
+        return fail("Cannot open " + path_ + " for reading", error);
     }
     struct stat status {};
     const unsigned mode = ::fstat(::fileno(in.get()), &status) == 0 ? status.st_mode : 0644;
     FilePtr out = createTemp(temp);
     if (!out) {
+        const int error = errno;
         std::printf("Error opening %s in ConfigFile::write()\n", temp.c_str());
-        return;
+        return fail("Cannot create " + temp, error);
     }
     std::printf("Writing config file items to %s\n", path_.c_str());
     if (entries_.empty()) {
         out.reset();
         ::unlink(temp.c_str());
-        return;
+        return true;
     }
     long restStart = 0;
-    bool written = writeTemp(in.get(), out.get(), restStart);
-    written = finishTemp(out.get(), mode) && written;
-    written = std::fclose(out.release()) == 0 && written;
+    const int error = writeTempFile(in.get(), out.release(), mode, restStart);
     in.reset();
-    if (!written) {
+    if (error >= 0) {
         std::printf("Error writing %s\n", temp.c_str());
-        return;
+        return fail("Cannot write " + temp, error);
     }
     tempFileWritten(temp);
-    replaceFile(temp, restStart);
+    return replaceFile(temp, restStart);
+}
+
+// Writes, syncs and closes the temporary file out: -1 when all went well,
+// otherwise the system error of the first step that failed (0 when there
+// was none, as for a short read).
+int ConfigFile::writeTempFile(std::FILE* in, std::FILE* out, unsigned mode, long& restStart) const
+{
+    errno = 0;
+    int error = -1;
+    if (!writeTemp(in, out, restStart))
+        error = errno;
+    if (error < 0 && !finishTemp(out, mode))
+        error = errno;
+    if (std::fclose(out) != 0 && error < 0)
+        error = errno;
+    return error;
 }
 
 // Head byte for byte, the items, then whatever the read did not take in.
@@ -276,10 +294,13 @@ bool ConfigFile::finishTemp(std::FILE* out, unsigned mode)
     return true;
 }
 
-void ConfigFile::replaceFile(const std::string& temp, std::optional<long> restStart)
+bool ConfigFile::replaceFile(const std::string& temp, std::optional<long> restStart)
 {
+    bool replaced = true;
     if (std::rename(temp.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
         std::printf("Unable to rename %s to %s\n", temp.c_str(), path_.c_str());
+        replaced = fail("Cannot rename " + temp + " to " + path_, error);
     } else {
         syncDirectoryOf(path_);
         if (restPos_)
@@ -287,6 +308,16 @@ void ConfigFile::replaceFile(const std::string& temp, std::optional<long> restSt
     }
     if (!FileMode::makeReadOnly(path_))
         std::printf("Cannot change mode for file %s to READONLY\n", path_.c_str());
+    return replaced;
+}
+
+// Keeps the reason of a failed write; always false.
+bool ConfigFile::fail(const std::string& what, int error)
+{
+    lastError_ = what;
+    if (error != 0)
+        lastError_ += std::string(": ") + std::strerror(error);
+    return false;
 }
 
 void ConfigFile::dump() const

@@ -40,8 +40,17 @@ public:
     // False for a name that could not be read back as a name.
     bool add(const std::string& name, const char* value = nullptr);
 
-    // Writes the list back; reports on standard output.
-    void write();
+    // Writes the list back; reports on standard output. True when the file
+    // on disk now holds the list (an empty list leaves the file as it is
+    // and counts as written); otherwise lastError() tells why. A file that
+    // was replaced but could not be made read-only again still counts as
+    // written: the items are on disk, only the guard against other writers
+    // is missing, and that is reported on standard output.
+    bool write();
+
+    // Why the last write() failed, with the system's error text; empty
+    // after one that succeeded.
+    const std::string& lastError() const { return lastError_; }
 
     void dump() const;
 
@@ -58,16 +67,19 @@ protected:
 private:
     std::string tempPath() const;
     void readLines(std::FILE* file);
+    int writeTempFile(std::FILE* in, std::FILE* out, unsigned mode, long& restStart) const;
     bool writeTemp(std::FILE* in, std::FILE* out, long& restStart) const;
     bool writeItems(std::FILE* out) const;
     static std::string itemLine(const ConfigEntry& entry);
     static bool copyBytes(std::FILE* in, std::FILE* out, long from, std::optional<long> to, int& last);
     static bool finishTemp(std::FILE* out, unsigned mode);
-    void replaceFile(const std::string& temp, std::optional<long> restStart);
+    bool replaceFile(const std::string& temp, std::optional<long> restStart);
+    bool fail(const std::string& what, int error);
 
     std::string directory_;
     std::string path_;
     std::vector<ConfigEntry> entries_;
+    std::string lastError_;
     // Bytes before the first item (or the whole file when it had none): kept
     // byte for byte at a write.
     long headEnd_ = 0;

@@ -15,6 +15,13 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+std::size_t skipSpace(const std::string& text, std::size_t at)
+{
+    while (at < text.size() && isSpace(text[at]))
+        ++at;
+    return at;
+}
+
 std::size_t skipDigits(const std::string& text, std::size_t at)
 {
     while (at < text.size() && isDigit(text[at]))
@@ -47,11 +54,10 @@ std::size_t DecimalText::numberLength(const std::string& text, std::size_t start
     return at - start;
 }
 
-double DecimalText::parse(const std::string& text)
+// Reads a signed decimal number starting at `at` into value; the index just
+// past it, or npos when there is none or it does not fit a double.
+std::size_t DecimalText::scan(const std::string& text, std::size_t at, double& value)
 {
-    std::size_t at = 0;
-    while (at < text.size() && isSpace(text[at]))
-        ++at;
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
         negative = text[at] == '-';
@@ -59,13 +65,29 @@ double DecimalText::parse(const std::string& text)
     }
     const std::size_t length = numberLength(text, at);
     if (length == 0)
-        return 0.0;
-    double value = 0.0;
+        return std::string::npos;
+    double magnitude = 0.0;
     const char* first = text.data() + at;
-    const auto result = std::from_chars(first, first + length, value, std::chars_format::general);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return 0.0;
-    return negative ? -value : value;
+    const auto result = std::from_chars(first, first + length, magnitude, std::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(magnitude))
+        return std::string::npos;
+    value = negative ? -magnitude : magnitude;
+    return at + length;
+}
+
+double DecimalText::parse(const std::string& text)
+{
+    double value = 0.0;
+    return scan(text, skipSpace(text, 0), value) == std::string::npos ? 0.0 : value;
+}
+
+std::optional<double> DecimalText::parseWhole(const std::string& text)
+{
+    double value = 0.0;
+    const std::size_t end = scan(text, skipSpace(text, 0), value);
+    if (end == std::string::npos || skipSpace(text, end) != text.size())
+        return std::nullopt;
+    return value;
 }
 
 std::string DecimalText::format(double value)

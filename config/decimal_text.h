@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
-// Setpoint values as stored in the configuration file, independent of the
-// process locale (the GUI toolkit sets it from the environment, and a decimal
-// comma would split a value in two: ',' separates values in the file).
+// Setpoint values as stored in the configuration file and typed by the
+// operator, independent of the process locale (the GUI toolkit sets it from
+// the environment, and a decimal comma would split a value in two: ','
+// separates values in the file).
 class DecimalText {
 public:
     // A finite decimal number at the start of text: leading white space, an
@@ -13,10 +15,16 @@ public:
     // words) and numbers out of the double range give 0.0.
     static double parse(const std::string& text);
 
+    // The same number, but only when it is the whole text (white space
+    // around it allowed); nothing for an empty text, trailing characters,
+    // "nan", "inf", hexadecimal forms and numbers out of the double range.
+    static std::optional<double> parseWhole(const std::string& text);
+
     // As printf's "%12.2lf" in the C locale: two decimals, right-aligned in
     // at least 12 characters.
     static std::string format(double value);
 
 private:
+    static std::size_t scan(const std::string& text, std::size_t at, double& value);
     static std::size_t numberLength(const std::string& text, std::size_t start);
 };

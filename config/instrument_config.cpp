@@ -11,9 +11,9 @@ void InstrumentConfig::readConfig(const char* fileName)
     configFile_.read(fileName ? std::string(fileName) : instrumentName_ + ".cfg");
 }
 
-void InstrumentConfig::writeConfig()
+bool InstrumentConfig::writeConfig()
 {
-    configFile_.write();
+    return configFile_.write();
 }
 
 bool InstrumentConfig::getItem(const std::string& name, ConfigItemPtr& item) const

@@ -20,13 +20,16 @@ public:
     // Reads fileName, or "<instrument name>.cfg" when null. A file that cannot
     // be read leaves the item list as it was.
     virtual void readConfig(const char* fileName = nullptr);
-    virtual void writeConfig();
+    // Writes the items back into the file; false when the file does not now
+    // hold them (lastError() tells why).
+    virtual bool writeConfig();
     virtual bool getItem(const std::string& name, ConfigItemPtr& item) const;
     virtual void updateItem(ConfigItemPtr item);
     virtual void addItem(const std::string& name, const char* value = nullptr);
 
     const std::string& instrumentName() const { return instrumentName_; }
     const ConfigFile& configFile() const { return configFile_; }
+    const std::string& lastError() const { return configFile_.lastError(); }
 
 private:
     std::string instrumentName_;

@@ -28,7 +28,7 @@ bool SetpointStore::loadPair(const std::string& name, ConfigItemPtr& held, doubl
     return true;
 }
 
-void SetpointStore::saveSetpoints()
+bool SetpointStore::saveSetpoints()
 {
     for (int index = 0; index < housingCount; ++index) {
         const AlarmSetpoints& setpoints = setpoints_[index];
@@ -36,7 +36,12 @@ void SetpointStore::saveSetpoints()
         savePair(items.temp, setpoints.tempWarning, setpoints.overTemp);
         savePair(items.rh, setpoints.rhWarning, setpoints.overRh);
     }
-    config_.writeConfig();
+    return config_.writeConfig();
+}
+
+const std::string& SetpointStore::lastError() const
+{
+    return config_.lastError();
 }
 
 void SetpointStore::savePair(ConfigItemPtr& held, double warning, double over)

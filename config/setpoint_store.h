@@ -27,7 +27,10 @@ public:
     void loadSetpoints(const std::string& housingName, int index);
 
     // Puts the setpoints into the held items ("%12.2lf") and writes the file.
-    void saveSetpoints();
+    // False when the file could not be written (lastError() tells why).
+    // Setpoints whose item was not loaded are not in the file either way.
+    bool saveSetpoints();
+    const std::string& lastError() const;
 
     const ConfigItemPtr& rhItem(int index) const;
     const ConfigItemPtr& tempItem(int index) const;

@@ -9,16 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace {
-std::string writeCaptured(ConfigFile& file)
-{
-    ::testing::internal::CaptureStdout();
-    file.write();
-    return ::testing::internal::GetCapturedStdout();
-}
-
 // Ends the process where a crash or power cut would hurt most.
 class CrashBeforeRename : public ConfigFile {
 public:
@@ -30,13 +25,26 @@ protected:
 
 class ConfigFileWrite : public ::testing::Test {
 protected:
+    // The lines printed; the result goes to written.
+    std::string writeCaptured(ConfigFile& file)
+    {
+        ::testing::internal::CaptureStdout();
+        written = file.write();
+        return ::testing::internal::GetCapturedStdout();
+    }
     std::string configPath() const { return dir.file("kov.cfg"); }
     std::string tempPath() const { return dir.file("kov.$$$"); }
     void writeConfig(const std::string& text) { FileText::write(configPath(), text); }
     std::string config() const { return FileText::read(configPath()); }
 
     TempDir dir;
+    bool written = false;
 };
+
+std::string reason(const std::string& what, int error)
+{
+    return what + ": " + std::strerror(error);
+}
 
 const std::string head = "# KOV client settings\n#   line two,\twith tab  \r\n\n";
 } // namespace
@@ -48,6 +56,8 @@ TEST_F(ConfigFileWrite, HeadStaysByteForByteAndItemsAreRewritten)
     ASSERT_TRUE(file.read("kov.cfg"));
 
     EXPECT_EQ(writeCaptured(file), "Writing config file items to " + configPath() + "\n");
+    EXPECT_TRUE(written);
+    EXPECT_EQ(file.lastError(), "");
     EXPECT_EQ(config(), head + "A B,C\t# note  \nD 1\n");
     EXPECT_FALSE(FileText::exists(tempPath()));
 }
@@ -96,6 +106,7 @@ TEST_F(ConfigFileWrite, EmptyListLeavesTheFileAsItWas)
     ConfigFile file(dir.path());
     ASSERT_TRUE(file.read("kov.cfg"));
     EXPECT_EQ(writeCaptured(file), "Writing config file items to " + configPath() + "\n");
+    EXPECT_TRUE(written);
     EXPECT_EQ(config(), text);
     EXPECT_FALSE(FileText::exists(tempPath()));
 }
@@ -153,11 +164,14 @@ TEST_F(ConfigFileWrite, WriteBeforeReadAndMissingFileReportTheConfigPath)
 {
     ConfigFile unread(dir.path());
     EXPECT_EQ(writeCaptured(unread), "Error opening  in  ConfigFile::write()\n");
+    EXPECT_FALSE(written);
 
     ConfigFile file(dir.path());
     EXPECT_FALSE(file.read("kov.cfg"));
     ASSERT_TRUE(file.add("A", "1"));
     EXPECT_EQ(writeCaptured(file), "Error opening " + configPath() + " in  ConfigFile::write()\n");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(file.lastError(), reason("Cannot open " + configPath() + " for reading", ENOENT));
     EXPECT_FALSE(FileText::exists(configPath()));
     EXPECT_FALSE(FileText::exists(tempPath()));
 }
@@ -170,6 +184,8 @@ TEST_F(ConfigFileWrite, TempFileThatCannotBeCreatedLeavesTheConfigFile)
     ASSERT_TRUE(file.read("kov.cfg"));
     file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
     EXPECT_EQ(writeCaptured(file), "Error opening " + tempPath() + " in ConfigFile::write()\n");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(file.lastError(), reason("Cannot create " + tempPath(), EEXIST));
     EXPECT_EQ(config(), "A 1\n");
 }
 
@@ -199,7 +215,17 @@ TEST_F(ConfigFileWrite, FailedRenameIsReportedAndNothingIsLost)
     const std::string output = writeCaptured(file);
     EXPECT_NE(
         output.find("Unable to rename " + tempPath() + " to " + configPath() + "\n"), std::string::npos);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(file.lastError(), reason("Cannot rename " + tempPath() + " to " + configPath(), EISDIR));
     EXPECT_EQ(FileText::read(tempPath()), "A 1\n");
+
+    // Once the way is clear, the same object writes and forgets the failure.
+    ASSERT_EQ(::rmdir(configPath().c_str()), 0);
+    FileText::write(configPath(), "A 0\n");
+    writeCaptured(file);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(file.lastError(), "");
+    EXPECT_EQ(config(), "A 1\n");
 }
 
 TEST_F(ConfigFileWrite, CrashBeforeTheRenameLeavesTheOldFileWhole)
@@ -242,11 +268,14 @@ TEST_F(ConfigFileWrite, FailedWriteOfTheTempFileLeavesTheOldFileWhole)
             if (!file.read("kov.cfg") || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(1);
             file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
-            file.write();
+            if (file.write())
+                ::_exit(2);
+            std::printf("%s\n", file.lastError().c_str());
         },
         output);
     ASSERT_EQ(status, 0);
     EXPECT_EQ(config(), old);
     EXPECT_EQ(FileText::read(output),
-        "Writing config file items to " + configPath() + "\nError writing " + tempPath() + "\n");
+        "Writing config file items to " + configPath() + "\nError writing " + tempPath() + "\n" +
+            reason("Cannot write " + tempPath(), EFBIG) + "\n");
 }

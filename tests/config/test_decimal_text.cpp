@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 TEST(DecimalText, ParsesDecimalNumbersWhole)
@@ -39,6 +40,20 @@ TEST(DecimalText, AnythingButAFiniteNumberGivesZero)
     }
 }
 
+TEST(DecimalText, WholeTextMustBeOneDecimalNumber)
+{
+    const struct {
+        const char* text;
+        std::optional<double> value;
+    } cases[] = {{"40", 40.0}, {" 24.5\t", 24.5}, {"-0.5", -0.5}, {"+1e2", 100.0}, {"7.", 7.0}, {".25", 0.25},
+        {"", std::nullopt}, {"  ", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt},
+        {"-Infinity", std::nullopt}, {"0x10", std::nullopt}, {"40abc", std::nullopt}, {"1e", std::nullopt},
+        {"4.5.6", std::nullopt}, {"24,5", std::nullopt}, {"1 2", std::nullopt}, {"1e999", std::nullopt},
+        {"-", std::nullopt}, {".", std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(DecimalText::parseWhole(c.text), c.value) << '"' << c.text << '"';
+}
+
 TEST(DecimalText, FormatsAsPrintfTwelveDotTwo)
 {
     for (const double value : {24.0, 24.5, -3.25, 0.0, 0.005, 2.675, 24.125, 1234567.891, 1e15, -0.001}) {
@@ -64,6 +79,7 @@ TEST(DecimalText, IgnoresTheProcessLocale)
     char printed[32];
     std::snprintf(printed, sizeof printed, "%.2f", 24.5);
     const double parsed = DecimalText::parse("24.50");
+    const std::optional<double> whole = DecimalText::parseWhole("24.50");
     const std::string formatted = DecimalText::format(24.5);
     std::setlocale(LC_NUMERIC, "C");
     ::unsetenv("LOCPATH");
@@ -71,5 +87,6 @@ TEST(DecimalText, IgnoresTheProcessLocale)
     ASSERT_TRUE(switched);
     ASSERT_STREQ(printed, "24,50");
     EXPECT_EQ(parsed, 24.5);
+    EXPECT_EQ(whole, 24.5);
     EXPECT_EQ(formatted, "       24.50");
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -48,12 +50,15 @@ protected:
     std::string endCaptured(std::unique_ptr<ClientRun> run)
     {
         ::testing::internal::CaptureStdout();
-        run->store.saveSetpoints();
+        saved = run->store.saveSetpoints();
+        error = run->store.lastError();
         run.reset();
         return ::testing::internal::GetCapturedStdout();
     }
 
     TempDir dir;
+    bool saved = false;
+    std::string error;
 };
 } // namespace
 
@@ -87,6 +92,7 @@ TEST_F(SetpointFile, SavedLinesAreTwelveDotTwoWithCommentsKept)
     run->setpoints[0].tempWarning = 24.5;
     run->setpoints[1].overRh = 61.257;
     EXPECT_EQ(endCaptured(std::move(run)), "Writing config file items to " + dir.file("kov.cfg") + "\n");
+    EXPECT_TRUE(saved);
     EXPECT_EQ(config(),
         "# KOV setpoints\n"
         "KOV-E1-TEMP_ALARM_SETPOINTS        24.50,       31.00\n"
@@ -149,6 +155,8 @@ TEST_F(SetpointFile, MissingFileKeepsDefaultsAndReportsTheWrite)
     expectSetpoints(run->setpoints[1], 24.0, 32.0, 35.0, 60.0);
     EXPECT_EQ(
         endCaptured(std::move(run)), "Error opening " + dir.file("kov.cfg") + " in  ConfigFile::write()\n");
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, "Cannot open " + dir.file("kov.cfg") + " for reading: " + std::strerror(ENOENT));
     EXPECT_FALSE(FileText::exists(dir.file("kov.cfg")));
 }
 
