@@ -25,6 +25,11 @@ int Consumer::run()
     return handler_.activate(0, 1, 0, 0, -1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
+int Consumer::resubscribe()
+{
+    return handler_.resubscribe();
+}
+
 void Consumer::close(int flag)
 {
     handler_.close(flag);

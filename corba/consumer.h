@@ -29,6 +29,9 @@ public:
     // Starts the one ORB thread; -1 when it cannot be started.
     int run();
 
+    // Subscribes again (Consumer_Handler::resubscribe); 0 or -1.
+    int resubscribe();
+
     virtual void close(int flag);
 
     int status() const;

@@ -2,6 +2,7 @@
 
 #include "call_limits.h"
 #include "exception_printer.h"
+#include "orb_options.h"
 
 #include <ace/Log_Msg.h>
 
@@ -27,9 +28,11 @@ int Consumer_Handler::init(int argc, char* argv[], POA_Event_Comm::Consumer* ser
     if (argc == 0)
         argv = nullptr;
     const bool limitGiven = CallLimits::givenOnCommandLine(argc, argv);
+    const char* utf8[][2] = {{OrbOptions::charCodeSetParameter, OrbOptions::charCodeSet}, {nullptr, nullptr}};
+    const bool codeSetGiven = OrbOptions::given(argc, argv, OrbOptions::charCodeSetOption);
 
     try {
-        orb_ = CORBA::ORB_init(argc, argv);
+        orb_ = CORBA::ORB_init(argc, argv, "", codeSetGiven ? nullptr : utf8);
         CallLimits::apply(limitGiven);
 
         CORBA::Object_var poa_object = orb_->resolve_initial_references("RootPOA");
@@ -70,6 +73,33 @@ int Consumer_Handler::get_notifier()
     if (CORBA::is_nil(notifier_))
         ACE_ERROR_RETURN((LM_ERROR, " (%P|%t) \"Notifier\" is not an Event_Comm::Notifier.\n"), -1);
     return 0;
+}
+
+int Consumer_Handler::resubscribe()
+{
+    if (CORBA::is_nil(orb_) || CORBA::is_nil(receiver_))
+        return -1;
+    // An earlier notifier that still holds this consumer would otherwise
+    // deliver every event twice if it is the one found again.
+    if (!CORBA::is_nil(notifier_)) {
+        try {
+            notifier_->unsubscribe(receiver_.in(), criteria_.c_str());
+        } catch (const CORBA::Exception&) {
+            // Gone, or it has dropped this consumer already.
+        }
+    }
+    if (get_notifier() == -1)
+        return -1;
+    try {
+        notifier_->subscribe(receiver_.in(), criteria_.c_str());
+        return 0;
+    } catch (const Event_Comm::Notifier::CannotSubscribe& ex) {
+        ExceptionPrinter::print(ex, "Consumer_Handler::resubscribe User Exception", stdout);
+        ACE_ERROR((LM_ERROR, "%s\n", ex.reason_.in()));
+    } catch (const CORBA::Exception& ex) {
+        ExceptionPrinter::print(ex, "Consumer_Handler::resubscribe\n", stdout);
+    }
+    return -1;
 }
 
 int Consumer_Handler::close(int flag)

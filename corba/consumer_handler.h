@@ -28,6 +28,12 @@ public:
     // Finds the notifier through the naming service; called by init.
     int get_notifier();
 
+    // Subscribes again to the "Notifier" the naming service names now, after
+    // leaving any earlier subscription; the ORB and its thread stay as they
+    // are. For a reconnect after the notifier dropped this consumer or the
+    // instrument side was restarted. 0, or -1 (reported).
+    int resubscribe();
+
     // flag 0 leaves everything running; otherwise unsubscribes and shuts the
     // ORB down (also when the unsubscription fails), which ends svc.
     int close(int flag);

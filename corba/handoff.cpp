@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 
 // State shared with the senders, guarded by `mutex`. Held through a
@@ -19,10 +20,9 @@ struct Handoff::Shared {
     bool closed = false;
 };
 
-// One payload on its way; the flags are guarded by Shared::mutex.
+// One call on its way; the flags are guarded by Shared::mutex.
 struct Handoff::Request {
-    const CORBA::TypeCode* type = nullptr;
-    const void* value = nullptr;
+    std::function<void()> call;
     bool running = false;
     bool done = false;
     std::exception_ptr error;
@@ -45,12 +45,25 @@ void Handoff::setReceiver(HandoffReceiver* receiver)
 
 bool Handoff::send(const CORBA::TypeCode* type, const void* value)
 {
+    // receiver_ is read when the call runs, on the Handoff's thread.
+    return deliver([this, type, value] {
+        if (receiver_ != nullptr)
+            receiver_->OnEvent(type, value);
+    });
+}
+
+bool Handoff::invoke(std::function<void()> call)
+{
+    return deliver(std::move(call));
+}
+
+bool Handoff::deliver(std::function<void()> call)
+{
     // Kept by this sender, so that close() from the destructor can still
     // release it.
     std::shared_ptr<Shared> shared = shared_;
     auto request = std::make_shared<Request>();
-    request->type = type;
-    request->value = value;
+    request->call = std::move(call);
 
     if (QThread::currentThread() == thread()) {
         // Already on the receiver's thread: waiting would deadlock.
@@ -92,13 +105,12 @@ void Handoff::deliverNext()
     run(*shared, *request);
 }
 
-// Calls the receiver on the Handoff's thread and reports the end.
+// Makes the call on the Handoff's thread and reports the end.
 void Handoff::run(Shared& shared, Request& request)
 {
     std::exception_ptr error;
     try {
-        if (receiver_ != nullptr)
-            receiver_->OnEvent(request.type, request.value);
+        request.call();
     } catch (...) {
         // An exception must not unwind through the event loop.
         error = std::current_exception();

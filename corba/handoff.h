@@ -5,6 +5,7 @@
 #include <omniORB4/CORBA.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // Receiver of the hand-off; the main dialog implements it. OnEvent runs on
@@ -46,6 +47,12 @@ public:
     // receiver is rethrown to the sender, never into the GUI event loop.
     bool send(const CORBA::TypeCode* type, const void* value);
 
+    // Runs `call` on the Handoff's thread, in turn with the payloads, and
+    // waits for its end, with the same answers and exceptions as send. For
+    // what an ORB thread must have done on the GUI thread (the loss of the
+    // link).
+    bool invoke(std::function<void()> call);
+
     // Ends the hand-off for good: waiting senders whose payload has not yet
     // reached the receiver return false, later sends are dropped. A sender
     // whose payload is being handled right now still waits for the end of
@@ -62,6 +69,7 @@ private:
     struct Shared;
     struct Request;
 
+    bool deliver(std::function<void()> call);
     Q_INVOKABLE void deliverNext();
     void run(Shared& shared, Request& request);
     static bool waitFor(Shared& shared, const Request& request);

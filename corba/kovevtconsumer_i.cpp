@@ -9,6 +9,7 @@
 #include <kov.hh>
 
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <string>
 
@@ -34,19 +35,23 @@ KOVEventConsumer_i::KOVEventConsumer_i(ConsumerHost* app) : app_(app)
     KOV_TRACE("KOVEventConsumer_i::KOVEventConsumer_i\n");
 }
 
+// The notifier must never see an exception: it would take one for a broken
+// consumer and drop the client, while the window still shows a live link.
 void KOVEventConsumer_i::push(const Event_Comm::Event& ev)
 {
-    CORBA::TypeCode_var type = ev.value_.type();
-
-    // Events that arrive before the main dialog is up are dropped, not queued.
-    if (!app_->IsWindowUp())
-        return;
-
     try {
+        CORBA::TypeCode_var type = ev.value_.type();
+        // Events that arrive before the main dialog is up are dropped, not
+        // queued.
+        if (!app_->IsWindowUp())
+            return;
         decode(ev, type.in());
     } catch (const CORBA::Exception&) {
-        // The notifier must never see an exception; the next event is served.
         ACE_ERROR((LM_ERROR, "(%t)Error in extracting the data.\n"));
+    } catch (const std::exception& ex) {
+        ACE_ERROR((LM_ERROR, "(%t)Error in handling the event: %s\n", ex.what()));
+    } catch (...) {
+        ACE_ERROR((LM_ERROR, "(%t)Error in handling the event.\n"));
     }
 }
 
@@ -126,10 +131,14 @@ void KOVEventConsumer_i::disconnect(const char* reason)
     const std::string notice = std::string("Got disconnected due to ") + why;
     try {
         app_->HandOff(CORBA::_tc_string, notice.c_str());
-    } catch (const CORBA::Exception&) {
+    } catch (...) {
         // The link is lost whether or not the notice could be shown.
         ACE_ERROR((LM_ERROR, "(%t)Error in handing off the disconnect notice.\n"));
     }
     // No "unsubscribe": the notifier has already dropped this consumer.
-    app_->DropLink();
+    try {
+        app_->DropLink();
+    } catch (...) {
+        ACE_ERROR((LM_ERROR, "(%t)Error in dropping the link.\n"));
+    }
 }
