@@ -131,8 +131,8 @@ void CommandInterpreter::pushReading(CommandScanner& words)
     KOV::HousekeepingData data;
     data.readingTime = timeOf(words);
     data.id = housingOf(words.requiredWord("HOUSING"));
-    data.temp = words.number("TEMP");
-    data.rh = words.number("RH");
+    data.temp = words.sensorValue("TEMP");
+    data.rh = words.sensorValue("RH");
     data.wateralarm = words.integer("WATER", 0, 1) == 1;
     words.expectEnd();
     notifier_.publish(factory_.reading(data));

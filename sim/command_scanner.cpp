@@ -1,13 +1,34 @@
 #include "command_scanner.h"
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// strtod over the whole text, finite results only. strtod reports ERANGE for
+// results below the normal range as well as for overflow.
+bool parseFinite(const std::string& text, bool underflowAllowed, double& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(parsed))
+        return false;
+    // A finite result with ERANGE is an underflow.
+    if (errno != 0 && !(errno == ERANGE && underflowAllowed))
+        return false;
+    value = parsed;
+    return true;
 }
 } // namespace
 
@@ -86,17 +107,37 @@ long long CommandScanner::integer(const char* field, long long low, long long hi
     return value;
 }
 
+double CommandScanner::sensorValue(const char* field)
+{
+    const std::string text = requiredWord(field);
+    double value = 0;
+    if (!parseSensorValue(text, value))
+        throw CommandError("bad number \"" + text + "\" for " + field + " (a number, nan, inf or -inf)");
+    return value;
+}
+
 bool CommandScanner::parseNumber(const std::string& text, double& value)
 {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(parsed))
-        return false;
-    value = parsed;
-    return true;
+    return parseFinite(text, false, value);
+}
+
+bool CommandScanner::parseSensorValue(const std::string& text, double& value)
+{
+    // Spelled out rather than left to strtod, which also takes "infinity",
+    // "nan(...)" and overflow to infinity.
+    if (strcasecmp(text.c_str(), "nan") == 0) {
+        value = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    if (strcasecmp(text.c_str(), "inf") == 0 || strcasecmp(text.c_str(), "+inf") == 0) {
+        value = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (strcasecmp(text.c_str(), "-inf") == 0) {
+        value = -std::numeric_limits<double>::infinity();
+        return true;
+    }
+    return parseFinite(text, true, value);
 }
 
 bool CommandScanner::parseInteger(const std::string& text, long long& value)

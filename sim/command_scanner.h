@@ -38,10 +38,16 @@ public:
     double number(const char* field);
     long long integer(const char* field, long long low, long long high);
 
+    // The next word as a sensor value, which may be a fault: any finite
+    // number (an underflow to a subnormal or zero included), or "nan", "inf",
+    // "+inf", "-inf" in any case.
+    double sensorValue(const char* field);
+
     // Number parsing shared with the command-line options; false on any
-    // trailing garbage, overflow or non-finite value.
+    // trailing garbage, overflow, underflow or non-finite value.
     static bool parseNumber(const std::string& text, double& value);
     static bool parseInteger(const std::string& text, long long& value);
+    static bool parseSensorValue(const std::string& text, double& value);
 
 private:
     void skipBlanks();

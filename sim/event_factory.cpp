@@ -44,7 +44,7 @@ OutgoingEvent EventFactory::reading(const KOV::HousekeepingData& data) const
     value <<= data;
     return wrap("housekeeping", value,
         "kind=reading housing=" + std::to_string(static_cast<int>(data.id)) +
-            " temp=" + SimLog::fixed3(data.temp) + " rh=" + SimLog::fixed3(data.rh) +
+            " temp=" + SimLog::sensorValue(data.temp) + " rh=" + SimLog::sensorValue(data.rh) +
             " water=" + (data.wateralarm ? "1" : "0") + " time=" + std::to_string(data.readingTime));
 }
 

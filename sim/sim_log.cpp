@@ -1,5 +1,6 @@
 #include "sim_log.h"
 
+#include <cmath>
 #include <cstdio>
 
 void SimLog::line(const std::string& text)
@@ -54,5 +55,14 @@ std::string SimLog::fixed3(double value)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+std::string SimLog::sensorValue(double value)
+{
+    if (std::fpclassify(value) != FP_SUBNORMAL)
+        return fixed3(value);
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
     return text;
 }

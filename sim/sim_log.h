@@ -22,6 +22,10 @@ public:
     // A number as report lines write it: "%.3f".
     static std::string fixed3(double value);
 
+    // A temperature or humidity: "%.3f" ("nan", "inf", "-inf" for faults),
+    // but "%g" for a subnormal, which "%.3f" would show as a plain 0.000.
+    static std::string sensorValue(double value);
+
 private:
     std::mutex mutex_;
 };

@@ -3,6 +3,8 @@
 #include "test_consumer.h"
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -99,6 +101,43 @@ TEST_F(KovsimChannel, DeliversEveryKindOfPayloadInOrderWithItsFields)
     EXPECT_TRUE(sim().waitForLine("^push seq=3 consumers=1 kind=string text=\"plain text\"$"));
     EXPECT_TRUE(
         sim().waitForLine("^push seq=4 consumers=1 kind=event id=-7 time=1700000002 name=\"LAMP ON\"$"));
+}
+
+std::uint64_t bitsOf(double value)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+TEST_F(KovsimChannel, SensorFaultsGoOutBitForBitAndReadablyReported)
+{
+    struct Case {
+        const char* words; // TEMP RH
+        std::uint64_t temp;
+        std::uint64_t rh;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"nan NaN", 0x7ff8000000000000, 0x7ff8000000000000, "temp=nan rh=nan"},
+        {"inf -INF", 0x7ff0000000000000, 0xfff0000000000000, "temp=inf rh=-inf"},
+        {"+Inf 0", 0x7ff0000000000000, 0, "temp=inf rh=0.000"},
+        {"4.9e-324 2.2e-310", 0x0000000000000001, bitsOf(2.2e-310), "temp=4.94066e-324 rh=2.2e-310"},
+        {"-4.9e-324 1e-400", 0x8000000000000001, 0, "temp=-4.94066e-324 rh=0.000"},
+    };
+    TestConsumer consumer;
+    subscribe(consumer);
+    for (const Case& c : cases)
+        sim().send(std::string("push reading 0 ") + c.words + " 0");
+
+    ASSERT_TRUE(consumer.waitForEvents(std::size(cases), 5s));
+    const std::vector<ReceivedEvent> got = consumer.events();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(bitsOf(got[i].reading.temp), cases[i].temp) << cases[i].words;
+        EXPECT_EQ(bitsOf(got[i].reading.rh), cases[i].rh) << cases[i].words;
+        EXPECT_TRUE(sim().waitForLine(std::string("kind=reading housing=0 ") + cases[i].report + " water=0 "))
+            << cases[i].words;
+    }
 }
 
 TEST_F(KovsimChannel, UnsubscribedConsumerGetsNothingMore)

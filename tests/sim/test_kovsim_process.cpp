@@ -55,12 +55,17 @@ TEST_F(KovsimControl, BadCommandsAreExplainedAndChangeNothing)
         {"push reading 0 20 30 2", "bad number \"2\" for WATER"},
         {"push reading 0 20 30 1 extra", "unexpected \"extra\""},
         {"push reading 0 20", "missing RH"},
+        {"push reading 0 1e999 30 0", "bad number \"1e999\" for TEMP"},
+        {"push reading 0 20 infinity 0", "bad number \"infinity\" for RH"},
+        {"push reading 0 20 30 nan", "bad number \"nan\" for WATER"},
         {"push reading at=yesterday 0 20 30 0", "bad number \"yesterday\" for TIME"},
         {"push message loud text", "bad PRIORITY \"loud\""},
         {"push event 40000 BIG", "bad number \"40000\" for ID"},
         {"push parcel", "cannot push \"parcel\""},
         {"elapsed fail soon", "bad number \"soon\" for SECONDS"},
         {"elapsed fail -1", "bad number for SECONDS"},
+        {"elapsed fail inf", "bad number \"inf\" for SECONDS"},
+        {"elapsed fail 4.9e-324", "bad number \"4.9e-324\" for SECONDS"},
         {"elapsed sleep 1", "bad elapsed mode \"sleep\""},
     };
     for (const auto& c : cases) {
