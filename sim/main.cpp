@@ -28,19 +28,24 @@ const int exitNaming = 2;
 const char* const notifierName = "Notifier";
 const char* const systemName = "KOVSYSTEM";
 
-// The words for ORB_init: the command line, plus a loopback-only endpoint
-// unless the operator chose one.
+void addUnlessGiven(std::vector<std::string>& words, const std::string& option, const char* value)
+{
+    for (const std::string& w : words)
+        if (w.rfind(option, 0) == 0)
+            return;
+    words.push_back(option);
+    words.push_back(value);
+}
+
+// The words for ORB_init: the command line, plus what the operator did not
+// choose: a loopback-only endpoint, and UTF-8 texts, so that "°C" typed on
+// standard input reaches a UTF-8 client unchanged (omniORB's default native
+// code set is ISO-8859-1).
 std::vector<std::string> orbWords(int argc, char** argv)
 {
     std::vector<std::string> words(argv, argv + argc);
-    bool hasEndpoint = false;
-    for (const std::string& w : words)
-        if (w.rfind("-ORBendPoint", 0) == 0)
-            hasEndpoint = true;
-    if (!hasEndpoint) {
-        words.push_back("-ORBendPoint");
-        words.push_back("giop:tcp:127.0.0.1:");
-    }
+    addUnlessGiven(words, "-ORBendPoint", "giop:tcp:127.0.0.1:");
+    addUnlessGiven(words, "-ORBnativeCharCodeSet", "UTF-8");
     return words;
 }
 

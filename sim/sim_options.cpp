@@ -138,7 +138,8 @@ std::string SimOptions::usage()
 Stands in for the KOV instrument: binds an Event_Comm::Notifier as "Notifier"
 and a KOV::System as "KOVSYSTEM" in the root context of the naming service,
 sends instrument traffic to every subscribed consumer and takes commands on
-standard input. Listens on 127.0.0.1 only unless an -ORBendPoint is given.
+standard input. Listens on 127.0.0.1 only unless an -ORBendPoint is given;
+texts are UTF-8 on the wire unless an -ORBnativeCharCodeSet is given.
 
 Options:
   --scenario NAME       traffic of its own (default quiet):

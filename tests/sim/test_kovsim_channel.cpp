@@ -140,6 +140,48 @@ TEST_F(KovsimChannel, SensorFaultsGoOutBitForBitAndReadablyReported)
     }
 }
 
+// What the operator types (UTF-8) as the texts of messages and strings.
+const std::string typedTexts[] = {u8"30 \u00b0C", u8"\u03a9"};
+
+// Pushes each typed text as a message and as a string; answers the texts received.
+std::vector<std::string> pushTypedTexts(SimulatorProcess& sim, TestConsumer& consumer)
+{
+    for (const std::string& text : typedTexts) {
+        sim.send("push message warning " + text);
+        sim.send("push string " + text);
+    }
+    std::vector<std::string> texts;
+    if (!consumer.waitForEvents(2 * std::size(typedTexts), 5s))
+        return texts;
+    for (const ReceivedEvent& e : consumer.events())
+        texts.push_back(e.text);
+    return texts;
+}
+
+TEST_F(KovsimChannel, TextsReachAUtf8ConsumerByteForByte)
+{
+    TestConsumer consumer;
+    subscribe(consumer);
+    const std::vector<std::string> expected = {typedTexts[0], typedTexts[0], typedTexts[1], typedTexts[1]};
+    EXPECT_EQ(pushTypedTexts(sim(), consumer), expected);
+}
+
+class KovsimLatin1 : public KovsimChannel {
+protected:
+    void SetUp() override { start({"--scenario", "none", "-ORBnativeCharCodeSet", "ISO-8859-1"}); }
+};
+
+TEST_F(KovsimLatin1, CodeSetGivenOnTheCommandLineIsKept)
+{
+    // Typed UTF-8 read as Latin-1 and converted again: every text changes.
+    TestConsumer consumer;
+    subscribe(consumer);
+    const std::vector<std::string> got = pushTypedTexts(sim(), consumer);
+    ASSERT_EQ(got.size(), 4u);
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NE(got[i], typedTexts[i / 2]);
+}
+
 TEST_F(KovsimChannel, UnsubscribedConsumerGetsNothingMore)
 {
     TestConsumer consumer;

@@ -16,7 +16,8 @@ void TestOrb::init(int& argc, char** argv)
 {
     std::vector<std::string> words(argv, argv + argc);
     words.insert(words.end(),
-        {"-ORBendPoint", "giop:tcp:127.0.0.1:", "-ORBclientCallTimeOutPeriod", std::to_string(callLimitMs)});
+        {"-ORBendPoint", "giop:tcp:127.0.0.1:", "-ORBclientCallTimeOutPeriod", std::to_string(callLimitMs),
+            "-ORBnativeCharCodeSet", "UTF-8"});
     std::vector<char*> pointers;
     for (std::string& w : words)
         pointers.push_back(&w[0]);

@@ -9,7 +9,8 @@
 class NamingServiceProcess;
 
 // The test program's ORB: listens on 127.0.0.1 only, every outgoing call
-// limited to a few seconds, root POA active. Set up by sim_test_main.
+// limited to a few seconds, texts in UTF-8, root POA active. Set up by
+// sim_test_main.
 class TestOrb {
 public:
     static void init(int& argc, char** argv);
