@@ -1,32 +1,261 @@
 #include "levelbar.h"
 
-CLevelBar::CLevelBar(QWidget* parent) : QWidget(parent) {}
-bool CLevelBar::Create(bool, bool, Rgb, Rgb)
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QPainter>
+#include <qdrawutil.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int gaugeHeight = 30;
+constexpr int borderWidth = 2;
+constexpr int maxUnits = 7;
+constexpr int maxText = 19;
+
+QString invalidDataText()
 {
+    return QStringLiteral("INVALID DATA");
+}
+
+QColor toQColor(Rgb c)
+{
+    return QColor(c.r, c.g, c.b);
+}
+
+// What a screen reader sees of a gauge: a progress bar whose value is the
+// reading and whose description is the shown text with the alarm state.
+class CLevelBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit CLevelBarAccessible(CLevelBar* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return gauge()->describe();
+        return QAccessibleWidget::text(t);
+    }
+
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QVariant currentValue() const override
+    {
+        return gauge()->hasValidReading() ? QVariant(gauge()->reading()) : QVariant();
+    }
+    void setCurrentValue(const QVariant&) override {} // read-only
+    QVariant maximumValue() const override { return QVariant(gauge()->maximum()); }
+    QVariant minimumValue() const override { return QVariant(gauge()->minimum()); }
+    QVariant minimumStepSize() const override { return QVariant(0.01); }
+
+private:
+    CLevelBar* gauge() const { return static_cast<CLevelBar*>(widget()); }
+};
+
+QAccessibleInterface* levelBarAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(CLevelBar::staticMetaObject.className()))
+        return nullptr;
+    auto* gauge = qobject_cast<CLevelBar*>(object);
+    return gauge ? new CLevelBarAccessible(gauge) : nullptr;
+}
+
+void drawTextClipped(
+    QPainter& painter, const QRect& area, const QRect& clip, const QColor& colour, const QString& text)
+{
+    if (clip.isEmpty())
+        return;
+    painter.setClipRect(clip);
+    painter.setPen(colour);
+    painter.drawText(area, Qt::AlignCenter, text);
+}
+
+} // namespace
+
+CLevelBar::CLevelBar(QWidget* parent) : QWidget(parent)
+{
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(levelBarAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+}
+
+bool CLevelBar::Create(bool border, bool showText, Rgb barColour, Rgb bkColour)
+{
+    if (created_)
+        return false;
+    border_ = border;
+    showText_ = showText;
+    barColour_ = barColour;
+    bkColour_ = bkColour;
+    setFixedHeight(gaugeHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted from here on
+    created_ = true;
+    update();
     return true;
 }
-void CLevelBar::SetUnits(const QString&) {}
-void CLevelBar::SetValue(double, int, int) {}
-void CLevelBar::ChangeBarColor(Rgb) {}
-void CLevelBar::Reset() {}
-bool CLevelBar::SetBarColor(Rgb)
+
+void CLevelBar::SetUnits(const QString& units)
 {
+    units_ = units.left(maxUnits);
+    if (shown_ != Shown::Reading)
+        return;
+    formatText();
+    update();
+}
+
+void CLevelBar::SetValue(double reading, int min, int max)
+{
+    // An empty or inverted range has no scale to draw against.
+    if (!created_ || max <= min)
+        return;
+    // -1 is the instrument's no-data value; a non-finite reading carries no data either.
+    const bool invalid = !std::isfinite(reading) || std::trunc(reading) == -1.0;
+    const Shown kind = invalid ? Shown::InvalidData : Shown::Reading;
+    if (sameAsShown(kind, reading, min, max)) {
+        update();
+        return;
+    }
+    shown_ = kind;
+    reading_ = reading;
+    min_ = min;
+    max_ = max;
+    if (kind == Shown::Reading) {
+        // Clamping first keeps the cast defined for any reading; the bar is
+        // full from max on and empty below min either way.
+        whole_ = static_cast<std::int64_t>(std::clamp(reading, double(min) - 1.0, double(max)));
+        formatText();
+    }
+    update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, hasValidReading() ? QVariant(reading_) : QVariant());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void CLevelBar::ChangeBarColor(Rgb colour)
+{
+    SetBarColor(colour);
+}
+
+void CLevelBar::Reset()
+{
+    if (shown_ == Shown::Nothing)
+        return;
+    shown_ = Shown::Nothing;
+    update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, QVariant());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+bool CLevelBar::SetBarColor(Rgb colour)
+{
+    barColour_ = colour;
+    update();
     return true;
 }
-bool CLevelBar::SetBkColor(Rgb)
+
+bool CLevelBar::SetBkColor(Rgb colour)
 {
+    bkColour_ = colour;
+    update();
     return true;
 }
-void CLevelBar::setStateText(const QString&) {}
+
+void CLevelBar::setStateText(const QString& state)
+{
+    if (state == stateText_)
+        return;
+    stateText_ = state;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 QString CLevelBar::valueText() const
 {
+    switch (shown_) {
+    case Shown::Reading:
+        return text_;
+    case Shown::InvalidData:
+        return invalidDataText();
+    case Shown::Nothing:
+        break;
+    }
     return {};
 }
-Rgb CLevelBar::barColour() const
+
+QRect CLevelBar::drawingArea() const
 {
-    return {};
+    return border_ ? rect().adjusted(borderWidth, borderWidth, -borderWidth, -borderWidth) : rect();
 }
-Rgb CLevelBar::bkColour() const
+
+int CLevelBar::filledWidth() const
 {
-    return {};
+    const std::int64_t width = std::max(drawingArea().width(), 0);
+    if (shown_ != Shown::Reading)
+        return 0;
+    const std::int64_t filled = width * (whole_ - min_) / (std::int64_t(max_) - min_);
+    return static_cast<int>(std::clamp<std::int64_t>(filled, 0, width));
+}
+
+QString CLevelBar::describe() const
+{
+    const QString shown = shown_ == Shown::Nothing ? QStringLiteral("no reading") : valueText();
+    if (stateText_.isEmpty())
+        return shown;
+    return shown + QStringLiteral(", ") + stateText_;
+}
+
+void CLevelBar::paintEvent(QPaintEvent*)
+{
+    if (!created_)
+        return;
+    QPainter painter(this);
+    if (border_)
+        qDrawWinPanel(&painter, rect(), palette(), true);
+    const QRect area = drawingArea();
+    const QColor bar = toQColor(barColour_);
+    const QColor bk = toQColor(bkColour_);
+    QRect filled = area;
+    filled.setWidth(filledWidth());
+    QRect rest = area;
+    rest.setLeft(filled.left() + filled.width());
+    painter.fillRect(filled, bar);
+    painter.fillRect(rest, bk);
+    if (!showText_ || shown_ == Shown::Nothing)
+        return;
+    const QString text = valueText();
+    drawTextClipped(painter, area, filled, bk, text);
+    drawTextClipped(painter, area, rest, bar, text);
+}
+
+bool CLevelBar::sameAsShown(Shown kind, double reading, int min, int max) const
+{
+    if (kind != shown_ || min != min_ || max != max_)
+        return false;
+    // -0.0 and 0.0 compare equal but print differently.
+    return kind == Shown::InvalidData ||
+        (reading == reading_ && std::signbit(reading) == std::signbit(reading_));
+}
+
+void CLevelBar::formatText()
+{
+    text_ = QString::asprintf("%12.2f%ls", reading_, qUtf16Printable(units_));
+    text_.truncate(maxText);
+    qsizetype blanks = 0;
+    while (blanks < text_.size() && text_.at(blanks) == QLatin1Char(' '))
+        ++blanks;
+    text_.remove(0, blanks);
 }
