@@ -1,0 +1,229 @@
+#include "client.h"
+
+#include "call_limits.h"
+#include "clientdialog.h"
+#include "exception_printer.h"
+#include "link_state.h"
+#include "message_boxes.h"
+
+#include <ace/Log_Msg.h>
+
+#include <QThread>
+
+namespace {
+const char* const electronicsName = "KOV-E1";
+const char* const spectrographName = "KOV-S1";
+} // namespace
+
+CKovClientApp::CKovClientApp(CommandWords words, std::string directory, std::unique_ptr<MessageBoxes> boxes)
+    : servant_(this),
+      settings_(std::move(directory)),
+      store_(settings_, setpoints_),
+      words_(std::move(words)),
+      boxes_(boxes ? std::move(boxes) : std::make_unique<WidgetMessageBoxes>())
+{
+    LinkState::Instance().Attach(this);
+    // AlarmSetpoints starts at the defaults 32.0, 24.0, 60.0 and 35.0.
+}
+
+CKovClientApp::~CKovClientApp()
+{
+    shutDown();
+    if (!store_.saveSetpoints())
+        ACE_ERROR((LM_ERROR, "Cannot write the setpoints to %s: %s\n", settings_.configFile().path().c_str(),
+            store_.lastError().c_str()));
+    LinkState::Instance().SetConnected(0);
+    LinkState::Instance().Attach(nullptr);
+}
+
+// Exit never waits for ever: no event is handed to the window any more and
+// the waiting ones are released, the remote calls end (each bounded by the
+// call limit), then the ORB loop ends before the consumer is destroyed.
+void CKovClientApp::shutDown()
+{
+    handoff_.setReceiverUp(false);
+    handoff_.close();
+    worker_.stop();
+    if (subscribed_)
+        closeReception();
+}
+
+void CKovClientApp::closeReception()
+{
+    if (receptionClosed_.exchange(true))
+        return;
+    consumer_.close(1);
+}
+
+int CKovClientApp::InitInstance()
+{
+    settings_.openDefaultConfig();
+    store_.loadSetpoints(electronicsName, 0);
+    store_.loadSetpoints(spectrographName, 1);
+
+    if (!Connect())
+        return 0;
+
+    dialog_ = std::make_unique<CKovClientDialog>(*this);
+    connect(dialog_.get(), &CKovClientDialog::windowDestroyed, this, [this] {
+        handoff_.setReceiverUp(false);
+        emit finished();
+    });
+    handoff_.setReceiver(dialog_.get());
+    dialog_->Create();
+    dialog_->showNormal();
+    handoff_.setReceiverUp(true);
+    worker_.start([this] { pollTargetOnTime(); });
+    return 1;
+}
+
+int CKovClientApp::Connect()
+{
+    CommandWords::Argv argv(words_.words());
+    if (consumer_.init(argv.argc(), argv.argv(), &servant_) == -1) {
+        report("Consumer init failed\n", "Event consumer init failed. See client.log for details");
+        return 0;
+    }
+    subscribed_ = true;
+    CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
+    if (target_.init(orb.in()) == -1) {
+        report("KOV target interface initialize failed\n",
+            "Event consumer run failed. See client.log for details");
+        return 0;
+    }
+    if (consumer_.run() == -1) {
+        report("Consumer run failed\n", "Event consumer run failed. See client.log for details");
+        return 0;
+    }
+    linkState().SetConnected(1);
+    return 1;
+}
+
+void CKovClientApp::report(const char* logText, const char* boxText)
+{
+    ACE_ERROR((LM_ERROR, "%p\n", logText));
+    boxes_->warning(dialog_.get(), QString::fromUtf8(boxText));
+}
+
+AlarmSetpoints& CKovClientApp::setpoints(int housing)
+{
+    return setpoints_[housing == 1 ? 1 : 0];
+}
+
+LinkState& CKovClientApp::linkState()
+{
+    return LinkState::Instance();
+}
+
+bool CKovClientApp::storeSetpoints()
+{
+    if (store_.saveSetpoints())
+        return true;
+    ACE_ERROR((LM_ERROR, "Cannot write the setpoints to %s: %s\n", settings_.configFile().path().c_str(),
+        store_.lastError().c_str()));
+    return false;
+}
+
+// Looks "KOVSYSTEM" up again and subscribes to the current "Notifier", on
+// the worker: the events go on reaching the window meanwhile.
+void CKovClientApp::Reconnect(std::function<void()> done)
+{
+    if (linkState().IsConnected() || reconnecting_) {
+        if (done)
+            done();
+        return;
+    }
+    reconnecting_ = true;
+    CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
+    worker_.post([this, orb, done] {
+        const int target = target_.init(orb.in());
+        const int events = target == 0 ? consumer_.resubscribe() : 0;
+        QMetaObject::invokeMethod(
+            this,
+            [this, target, events, done] {
+                finishReconnect(target, events);
+                if (done)
+                    done();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CKovClientApp::finishReconnect(int target, int events)
+{
+    reconnecting_ = false;
+    if (target == -1) {
+        report("KOV target interface initialize failed\n",
+            "KOV CLIENT reconnect failed. See client.log for details");
+        return;
+    }
+    if (events == -1) {
+        report("Consumer subscribe failed\n", "KOV CLIENT reconnect failed. See client.log for details");
+        return;
+    }
+    linkState().SetConnected(1);
+}
+
+void CKovClientApp::Disconnect()
+{
+    if (!linkState().IsConnected())
+        return;
+    worker_.post([this] {
+        try {
+            target_.shutdown();
+            closeReception();
+        } catch (const CORBA::Exception& ex) {
+            ExceptionPrinter::print(ex, "Unexpected exception\n", stderr);
+        }
+        linkState().SetConnected(0);
+    });
+}
+
+void CKovClientApp::HandOff(const CORBA::TypeCode* type, const void* value)
+{
+    handoff_.send(type, value);
+}
+
+void CKovClientApp::DropLink()
+{
+    if (QThread::currentThread() == thread()) {
+        dropLinkNow();
+        return;
+    }
+    handoff_.invoke([this] { dropLinkNow(); });
+}
+
+// GUI thread. The instrument is told on the worker; the subscription and
+// the ORB loop stay as they are.
+void CKovClientApp::dropLinkNow()
+{
+    consumer_.close(0);
+    worker_.post([this] { target_.shutdown(); });
+    linkState().SetConnected(0);
+}
+
+// Worker thread, once a second: the instrument's elapsed ON time for the
+// indicators. A failed call is a lost link, dropped on the GUI thread unless
+// the link has come and gone since the call began.
+void CKovClientApp::pollTargetOnTime()
+{
+    LinkState& link = linkState();
+    if (!link.IsConnected())
+        return;
+    const std::uint64_t connection = link.connection();
+    KOV::System_ptr system = target_.system();
+    if (CORBA::is_nil(system))
+        return;
+    try {
+        link.SetTargetOnSeconds(system->elapsedTime(), connection);
+    } catch (const CORBA::Exception& ex) {
+        ExceptionPrinter::print(ex, "Unexpected exception\n", stderr);
+        QMetaObject::invokeMethod(
+            this,
+            [this, connection] {
+                if (linkState().IsConnected() && linkState().connection() == connection)
+                    dropLinkNow();
+            },
+            Qt::QueuedConnection);
+    }
+}

@@ -1,0 +1,284 @@
+#include "clientdialog.h"
+
+#include "alarm_levels.h"
+#include "alarmdialog.h"
+#include "client_host.h"
+#include "levelbar.h"
+#include "link_state.h"
+#include "linkindicator.h"
+#include "message_boxes.h"
+#include "progressdialog.h"
+#include "resources.h"
+#include "statusdialog.h"
+#include "timeindicator.h"
+#include "trace.h"
+#include "ui_clientdialog.h"
+
+#include <kov.hh>
+
+#include <QPointer>
+#include <QTimerEvent>
+
+#include <cmath>
+#include <ctime>
+
+namespace {
+
+QColor toQColor(Rgb colour)
+{
+    return QColor(colour.r, colour.g, colour.b);
+}
+
+// Gauge value for a reading classified as no data: the gauge's own -1.
+double shown(double value, AlarmLevels::State state)
+{
+    return state == AlarmLevels::State::NoData && !std::isfinite(value) ? AlarmLevels::noData : value;
+}
+
+} // namespace
+
+CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CKovClientDialog>()), host_(host)
+{
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    temperature_[0] = ui_->electronicsTemperature;
+    temperature_[1] = ui_->spectrographTemperature;
+    humidity_[0] = ui_->electronicsHumidity;
+    humidity_[1] = ui_->spectrographHumidity;
+    water_[0] = ui_->electronicsWaterSensor;
+    water_[1] = ui_->spectrographWaterSensor;
+    temperatureRange_[0][0] = ui_->electronicsTemperatureMin;
+    temperatureRange_[0][1] = ui_->electronicsTemperatureMax;
+    temperatureRange_[1][0] = ui_->spectrographTemperatureMin;
+    temperatureRange_[1][1] = ui_->spectrographTemperatureMax;
+    humidityRange_[0][0] = ui_->electronicsHumidityMin;
+    humidityRange_[0][1] = ui_->electronicsHumidityMax;
+    humidityRange_[1][0] = ui_->spectrographHumidityMin;
+    humidityRange_[1][1] = ui_->spectrographHumidityMax;
+
+    connect(ui_->exitButton, &QPushButton::clicked, this, &CKovClientDialog::reject);
+    connect(ui_->reconnectButton, &QPushButton::clicked, this, &CKovClientDialog::OnReconnect);
+    connect(ui_->alarmsButton, &QPushButton::clicked, this, [this] { status_->showNormal(); });
+    connect(
+        ui_->electronicsSetpointsButton, &QPushButton::clicked, this, [this] { alarms_[0]->showNormal(); });
+    connect(
+        ui_->spectrographSetpointsButton, &QPushButton::clicked, this, [this] { alarms_[1]->showNormal(); });
+    KOV_TRACE("CKovClientDialog::CKovClientDialog\n");
+}
+
+CKovClientDialog::~CKovClientDialog() = default;
+
+bool CKovClientDialog::Create()
+{
+    LinkState* link = &host_.linkState();
+    link_ = std::make_unique<CLinkIndicator>(QStringLiteral("linkPicture"), link, this,
+        Resources::linkUnlinked(), Resources::linkLinkedA(), Resources::linkLinkedB());
+    time_ = std::make_unique<CTimeIndicator>(
+        QStringLiteral("connectionTime"), QStringLiteral("targetTime"), link, this);
+
+    for (int housing = 0; housing < housingCount; ++housing)
+        setUpGauges(housing);
+
+    status_ = std::make_unique<CKovStatusDialog>(*link, this);
+    status_->Create();
+    alarms_[0] = std::make_unique<CAlarmDialog>(host_, this);
+    alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
+    alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);
+    alarms_[1]->Create(QStringLiteral("KOV Spectrometer Housing Setpoints"), &host_.setpoints(1));
+
+    progress_ = std::make_unique<CKovProgressDialog>(host_, this);
+    progress_->Init(this, QStringLiteral("KOV Connect Progress"), CKovProgressDialog::Connecting);
+    progress_->show();
+
+    startTimer1s();
+    setWindowIcon(Resources::applicationIcon());
+    return true;
+}
+
+void CKovClientDialog::setUpGauges(int housing)
+{
+    const bool border = true;
+    const bool showText = true;
+    CLevelBar* temperature = temperature_[housing];
+    temperature->Create(border, showText, DisplayColour::gaugeWithin, DisplayColour::neutral);
+    temperature->Reset();
+    temperature->SetUnits(QStringLiteral("°C"));
+    temperatureRange_[housing][0]->setText(QString::asprintf("%d °C", 0));
+    temperatureRange_[housing][1]->setText(QString::asprintf("%d °C", 50));
+
+    CLevelBar* humidity = humidity_[housing];
+    humidity->Create(border, showText, DisplayColour::gaugeWithin, DisplayColour::neutral);
+    humidity->Reset();
+    humidity->SetUnits(QStringLiteral("%"));
+    humidityRange_[housing][0]->setText(QString::asprintf("%d %%", 0));
+    humidityRange_[housing][1]->setText(QString::asprintf("%d %%", 100));
+
+    setWaterSensor(housing, DisplayColour::noData, QStringLiteral("INVALID DATA"));
+
+    const QString noData = QString::fromLatin1(AlarmLevels::spoken(AlarmLevels::State::NoData));
+    for (CLevelBar* gauge : {temperature, humidity}) {
+        gauge->ChangeBarColor(DisplayColour::noData);
+        gauge->setStateText(noData);
+        gauge->Reset();
+        // The humidity gauges take their range 0 to 100 with the first reading.
+        gauge->SetValue(AlarmLevels::noData, 0, 50);
+    }
+}
+
+void CKovClientDialog::setWaterSensor(int housing, Rgb colour, const QString& text)
+{
+    waterColour_[housing] = colour;
+    QLineEdit* box = water_[housing];
+    QPalette palette = box->palette();
+    if (palette.color(QPalette::Base) != toQColor(colour)) {
+        palette.setColor(QPalette::Base, toQColor(colour));
+        palette.setColor(QPalette::Text, Qt::black);
+        box->setPalette(palette);
+    }
+    if (box->text() != text)
+        box->setText(text);
+}
+
+void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
+{
+    KOV_TRACE("CKovClientDialog::OnEvent %p, %p\n", static_cast<const void*>(type), value);
+    if (!type || !value)
+        return;
+    CORBA::TypeCode_ptr code = const_cast<CORBA::TypeCode_ptr>(type);
+
+    if (code->equal(KOV::_tc_Event)) {
+        const auto* event = static_cast<const KOV::Event*>(value);
+        KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
+            static_cast<int>(event->arrival_time));
+    } else if (code->equal(KOV::_tc_HousekeepingData)) {
+        const auto* reading = static_cast<const KOV::HousekeepingData*>(value);
+        const int housing = static_cast<int>(reading->id);
+        if (housing < 0 || housing >= housingCount)
+            return;
+        UpdateHousing(*reading);
+        alarms_[housing]->OnHousekeeping(reading);
+    } else if (code->equal(KOV::_tc_Message)) {
+        forward(*static_cast<const KOV::Message*>(value));
+    } else if (code->equal(CORBA::_tc_string)) {
+        KOV::Message message;
+        message.text = CORBA::string_dup(static_cast<const char*>(value));
+        message.priority = MESSAGE;
+        message.arrival_time = static_cast<TimeBase::TimeT>(std::time(nullptr));
+        forward(message);
+    }
+}
+
+void CKovClientDialog::forward(const KOV::Message& message)
+{
+    if (status_)
+        status_->OnMessage(&message);
+}
+
+void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
+{
+    const int housing = static_cast<int>(reading.id);
+    if (housing < 0 || housing >= housingCount)
+        return;
+    if (reading.wateralarm)
+        setWaterSensor(housing, DisplayColour::overLimit, QStringLiteral("ALARM ON    "));
+    else
+        setWaterSensor(housing, DisplayColour::neutral, QStringLiteral("OK          "));
+
+    // Read at each reading: a setpoint changed a moment ago applies now.
+    const AlarmSetpoints& levels = host_.setpoints(housing);
+    const AlarmLevels::State tempState = AlarmLevels::gaugeTemperature(reading.temp, levels);
+    CLevelBar* temperature = temperature_[housing];
+    temperature->ChangeBarColor(AlarmLevels::gaugeColour(tempState));
+    temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)));
+    temperature->SetValue(shown(reading.temp, tempState), 0, 50);
+
+    const double rh = AlarmLevels::gaugeHumidityValue(reading.rh);
+    const AlarmLevels::State rhState = AlarmLevels::gaugeHumidity(reading.rh, levels);
+    CLevelBar* humidity = humidity_[housing];
+    humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
+    humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)));
+    humidity->SetValue(rh, 0, 100);
+}
+
+void CKovClientDialog::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != timer_) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    OnTimer();
+}
+
+void CKovClientDialog::OnTimer()
+{
+    link_->Refresh();
+    time_->Refresh();
+    if (host_.linkState().IsConnected()) {
+        ui_->reconnectButton->setEnabled(false);
+        return;
+    }
+    // While exiting the link goes down on purpose: nothing to report.
+    if (exiting_)
+        return;
+    link_->Refresh();
+    ui_->reconnectButton->setEnabled(true);
+    // Stopped before the box, so that a box is never stacked on another.
+    stopTimer();
+    host_.messageBoxes().warning(this, QStringLiteral("KOV CLIENT disconnected from target"));
+}
+
+void CKovClientDialog::OnReconnect()
+{
+    if (exiting_)
+        return;
+    // One attempt at a time; the timer's next tick decides the button.
+    ui_->reconnectButton->setEnabled(false);
+    QPointer<CKovClientDialog> self(this);
+    host_.Reconnect([self] {
+        if (self && !self->exiting_)
+            self->startTimer1s();
+    });
+}
+
+void CKovClientDialog::reject()
+{
+    if (exiting_)
+        return;
+    exiting_ = true;
+    host_.Disconnect();
+    // The connect progress may still be open in the first second.
+    progress_->close();
+    progress_->Init(this, QStringLiteral("KOV Disconnect Progress"), CKovProgressDialog::Disconnecting);
+    progress_->show();
+}
+
+void CKovClientDialog::DestroyWindow()
+{
+    stopTimer();
+    for (QWidget* companion :
+        std::initializer_list<QWidget*>{status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get()})
+        if (companion)
+            companion->hide();
+    hide();
+    emit windowDestroyed();
+}
+
+void CKovClientDialog::startTimer1s()
+{
+    if (timer_ == 0)
+        timer_ = startTimer(1000);
+}
+
+void CKovClientDialog::stopTimer()
+{
+    if (timer_ != 0)
+        killTimer(timer_);
+    timer_ = 0;
+}
+
+bool CKovClientDialog::timerRunning() const
+{
+    return timer_ != 0;
+}

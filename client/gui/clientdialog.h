@@ -1,0 +1,102 @@
+#pragma once
+
+#include "display_colour.h"
+#include "handoff.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class CAlarmDialog;
+class CKovProgressDialog;
+class CKovStatusDialog;
+class CLevelBar;
+class CLinkIndicator;
+class CTimeIndicator;
+class ClientHost;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+namespace KOV {
+struct HousekeepingData;
+struct Message;
+} // namespace KOV
+namespace Ui {
+class CKovClientDialog;
+}
+
+// The client's main window ("KOV CLIENT"): per housing the temperature and
+// humidity gauges and the water sensor, coloured against the housing's
+// setpoints; the link picture and the two elapsed times; Reconnect,
+// Alarms/Messages and Exit. It receives every event the instrument pushes
+// (OnEvent, on the GUI thread) and passes messages and readings on to its
+// companion windows, which it creates hidden and owns.
+class CKovClientDialog : public QDialog, public HandoffReceiver {
+    Q_OBJECT
+
+public:
+    static constexpr int housingCount = 2;
+
+    explicit CKovClientDialog(ClientHost& host, QWidget* parent = nullptr);
+    ~CKovClientDialog() override;
+
+    // Builds the window's contents: gauges in their no-data state, the
+    // companions (hidden), the connect progress and the one-second timer.
+    bool Create();
+
+    // One pushed payload, by TypeCode: a reading, a message, an instrument
+    // event, or a plain text (listed as a message). Valid only during the call.
+    void OnEvent(const CORBA::TypeCode* type, const void* value) override;
+
+    // One reading of housing reading.id (0 or 1; others are ignored).
+    void UpdateHousing(const KOV::HousekeepingData& reading);
+
+    // Exit: the Exit button, Escape and the close box all come here.
+    void reject() override;
+
+    // Hides the window and its companions for good; the program then ends.
+    void DestroyWindow();
+
+    // The once-a-second refresh and link watch (the timer's work).
+    void OnTimer();
+    void OnReconnect();
+
+    CLevelBar* temperatureGauge(int housing) const { return temperature_[housing]; }
+    CLevelBar* humidityGauge(int housing) const { return humidity_[housing]; }
+    QLineEdit* waterSensor(int housing) const { return water_[housing]; }
+    Rgb waterSensorColour(int housing) const { return waterColour_[housing]; }
+    CKovStatusDialog* statusDialog() const { return status_.get(); }
+    CAlarmDialog* alarmDialog(int housing) const { return alarms_[housing].get(); }
+    CKovProgressDialog* progressDialog() const { return progress_.get(); }
+    bool timerRunning() const;
+
+signals:
+    // After DestroyWindow.
+    void windowDestroyed();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void setUpGauges(int housing);
+    void setWaterSensor(int housing, Rgb colour, const QString& text);
+    void forward(const KOV::Message& message);
+    void startTimer1s();
+    void stopTimer();
+
+    std::unique_ptr<Ui::CKovClientDialog> ui_;
+    CLevelBar* temperature_[housingCount] = {};
+    CLevelBar* humidity_[housingCount] = {};
+    QLineEdit* water_[housingCount] = {};
+    QLabel* temperatureRange_[housingCount][2] = {};
+    QLabel* humidityRange_[housingCount][2] = {};
+    ClientHost& host_;
+    std::unique_ptr<CKovStatusDialog> status_;
+    std::unique_ptr<CKovProgressDialog> progress_;
+    std::unique_ptr<CLinkIndicator> link_;
+    std::unique_ptr<CTimeIndicator> time_;
+    std::unique_ptr<CAlarmDialog> alarms_[housingCount];
+    Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
+    int timer_ = 0;
+    bool exiting_ = false;
+};
