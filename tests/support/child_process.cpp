@@ -191,8 +191,11 @@ void ChildProcess::awaitCaptureEnd(std::chrono::milliseconds limit)
 
 int ChildProcess::terminate(std::chrono::milliseconds grace)
 {
-    if (reap(false))
+    if (reap(false)) {
+        // Already gone, but what it wrote last may still be in the pipes.
+        awaitCaptureEnd(std::chrono::seconds(1));
         return exitStatus_;
+    }
     ::kill(pid_, SIGTERM);
     if (const std::optional<int> status = waitForExit(grace))
         return *status;
