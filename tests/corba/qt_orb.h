@@ -1,22 +1,24 @@
 #ifndef KOV_TESTS_QT_ORB_H
 #define KOV_TESTS_QT_ORB_H
 
-#include <omniORB4/CORBA.h>
+// The names the hand-off and decoding tests know the test program's ORB and
+// event loop by (see test_orb.h and spin_until.h).
+#include "spin_until.h"
+#include "test_orb.h"
 
-#include <chrono>
-#include <functional>
-
-// Set up by qt_orb_main.cpp: a QCoreApplication on the main thread (the
-// GUI thread of these tests) and an ORB listening on loopback only, its
-// root POA active. omniORB serves requests on threads of its own.
 namespace QtOrb {
 
-CORBA::ORB_ptr orb();
-PortableServer::POA_ptr poa();
+inline CORBA::ORB_var orb()
+{
+    return TestOrb::orb();
+}
 
-// Runs the main thread's event loop until `done` is true or `limit`
-// passes; answers `done ()`.
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+inline PortableServer::POA_var poa()
+{
+    return TestOrb::poa();
+}
+
+using ::spinUntil;
 
 } // namespace QtOrb
 

@@ -10,9 +10,9 @@
 #include "log_capture.h"
 #include "naming_service_process.h"
 #include "simulator_process.h"
+#include "spin_until.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -23,14 +23,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s)
-{
-    QDeadlineTimer deadline(limit);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // The application's side of the servant: the hand-off goes to a receiver on
 // this test's main thread, which plays the GUI thread.

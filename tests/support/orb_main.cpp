@@ -1,18 +1,15 @@
-// gtest main for tests that need an initialised ORB (code sets, any
-// marshalling). The ORB stays up for the whole test program.
+// gtest main of every test program that needs an ORB: gtest's options first,
+// then a QCoreApplication (this thread plays the GUI thread), then the
+// program's ORB, which outlives every test.
+#include "test_orb.h"
+
+#include <QCoreApplication>
 #include <gtest/gtest.h>
-#include <omniORB4/CORBA.h>
 
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    // Loopback only, should a test ever serve anything.
-    char endPoint[] = "-ORBendPoint";
-    char loopback[] = "giop:tcp:127.0.0.1:";
-    char* orbArgv[] = {endPoint, loopback, nullptr};
-    int orbArgc = 2;
-    CORBA::ORB_var orb = CORBA::ORB_init(orbArgc, orbArgv);
-    const int result = RUN_ALL_TESTS();
-    orb->destroy();
-    return result;
+    QCoreApplication app(argc, argv);
+    TestOrb orb(argc, argv);
+    return RUN_ALL_TESTS();
 }
