@@ -6,7 +6,8 @@
 #include "handoff.h"
 #include "kovevtconsumer_i.h"
 #include "pushed_events.h"
-#include "qt_orb.h"
+#include "spin_until.h"
+#include "test_orb.h"
 #include "trace.h"
 
 #include <QCoreApplication>
@@ -232,17 +233,17 @@ protected:
         processLog.clear();
         servant_ = std::make_unique<ObservedConsumer>(&host_);
         observed_ = servant_.get();
-        id_ = QtOrb::poa()->activate_object(servant_.get());
-        CORBA::Object_var ref = QtOrb::poa()->id_to_reference(id_.in());
-        ior_ = CORBA::String_var(QtOrb::orb()->object_to_string(ref.in())).in();
+        id_ = TestOrb::poa()->activate_object(servant_.get());
+        CORBA::Object_var ref = TestOrb::poa()->id_to_reference(id_.in());
+        ior_ = CORBA::String_var(TestOrb::orb()->object_to_string(ref.in())).in();
         handoff_.setReceiverUp(true);
     }
 
     void TearDown() override
     {
-        QtOrb::poa()->deactivate_object(id_.in());
+        TestOrb::poa()->deactivate_object(id_.in());
         // Etherealisation happens once no call is active; give it the loop.
-        QtOrb::spinUntil([&] { return servant_->_refcount_value() == 1; }, 5s);
+        spinUntil([&] { return servant_->_refcount_value() == 1; }, 5s);
         handoff_.close();
     }
 
@@ -257,7 +258,7 @@ protected:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QStringLiteral(KOV_PUSH_CLIENT), args);
         PushRun run;
-        run.finished = QtOrb::spinUntil([&] { return process.state() == QProcess::NotRunning; }, 60s);
+        run.finished = spinUntil([&] { return process.state() == QProcess::NotRunning; }, 60s);
         if (!run.finished) {
             process.kill();
             process.waitForFinished(5000);
@@ -372,7 +373,7 @@ TEST_F(Decoding, EventsBeforeTheWindowIsUpAreDroppedNotQueued)
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(observed_->returned, 4);
     EXPECT_EQ(echoed, "");
-    QtOrb::spinUntil([] { return false; }, 100ms);
+    spinUntil([] { return false; }, 100ms);
     EXPECT_TRUE(receiver_.records.empty());
 
     handoff_.setReceiverUp(true);
@@ -553,7 +554,7 @@ TEST_F(ServantLocally, BoundedStringPayloadLeavesNothingToHandOff)
 {
     DirectHost host;
     KOVEventConsumer_i servant(&host);
-    CORBA::TypeCode_var bounded = QtOrb::orb()->create_string_tc(16);
+    CORBA::TypeCode_var bounded = TestOrb::orb()->create_string_tc(16);
     cdrMemoryStream stream;
     stream.marshalString("bounded", 16);
     Event_Comm::Event ev;

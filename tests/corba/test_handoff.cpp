@@ -2,7 +2,8 @@
 // thread (the main thread of this test, which runs the Qt event loop only
 // while a test spins it).
 #include "handoff.h"
-#include "qt_orb.h"
+#include "spin_until.h"
+#include "test_orb.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -50,7 +51,7 @@ public:
 template<typename T>
 bool spinUntilReady(std::future<T>& future, std::chrono::milliseconds limit = 10s)
 {
-    return QtOrb::spinUntil([&] { return future.wait_for(0ms) == std::future_status::ready; }, limit);
+    return spinUntil([&] { return future.wait_for(0ms) == std::future_status::ready; }, limit);
 }
 
 // Sends `value` from another thread while the GUI thread spins; answers
