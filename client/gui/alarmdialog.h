@@ -1,11 +1,24 @@
 #pragma once
 
+#include "alarm_levels.h"
+#include "display_colour.h"
+
 #include <QDialog>
 
+#include <array>
+#include <memory>
+#include <optional>
+
 class ClientHost;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 struct AlarmSetpoints;
 namespace KOV {
 struct HousekeepingData;
+}
+namespace Ui {
+class CAlarmDialog;
 }
 
 // The setpoints window of one housing: its latest temperature and humidity,
@@ -18,12 +31,47 @@ public:
     CAlarmDialog(ClientHost& host, QWidget* parent);
     ~CAlarmDialog() override;
 
-    // Binds the housing's setpoint record (owned by the application) and
-    // sets the caption; the window stays hidden.
+    // Binds the housing's setpoint record (owned by the application), fills
+    // the four edits from it once and sets the caption; the window stays
+    // hidden. False for a null record.
     bool Create(const QString& title, AlarmSetpoints* setpoints);
 
     // A reading of this dialog's housing; null is ignored.
     void OnHousekeeping(const KOV::HousekeepingData* reading);
 
+    // Both status fields from the last readings and the record as it is now.
     void EvaluateAlarms();
+
+    Rgb tempStatusColour() const { return tempStatusColour_; }
+    Rgb rhStatusColour() const { return rhStatusColour_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // One setpoint: its edit, the label that names it, its "Set" button and
+    // the record field the button stores into.
+    struct Setpoint {
+        QLineEdit* edit;
+        QLabel* label;
+        QPushButton* button;
+        double AlarmSetpoints::*field;
+    };
+
+    void bindSetpoints();
+    void fillEdits();
+    void store(const Setpoint& pressed);
+    std::optional<double> readEdit(const Setpoint& setpoint);
+    void refuse(const Setpoint& setpoint, const QString& request);
+    static void showStatus(QLineEdit* field, AlarmLevels::State state, const char* text, Rgb colour);
+
+    ClientHost& host_;
+    std::unique_ptr<Ui::CAlarmDialog> ui_;
+    AlarmSetpoints* setpoints_ = nullptr;
+    // In the order a "Set" press reads and checks them.
+    std::array<Setpoint, 4> edits_{};
+    double currentTemp_ = AlarmLevels::noData;
+    double currentRh_ = AlarmLevels::noData;
+    Rgb tempStatusColour_ = DisplayColour::noData;
+    Rgb rhStatusColour_ = DisplayColour::noData;
 };
