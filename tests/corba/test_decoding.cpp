@@ -23,8 +23,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,10 +185,11 @@ public:
         seen.pushesReturnedAtEnd = servant_->returned;
         records.push_back(seen);
         if (seen.kind == Seen::EVENT && seen.event.id == PushedEvents::failingEvent().id)
-            throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_NO);
+            fail();
     }
 
     std::vector<Seen> records; // GUI thread only
+    std::function<void()> fail = [] { throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_NO); };
 
 private:
     const ObservedConsumer*& servant_;
@@ -397,6 +400,26 @@ TEST_F(Decoding, AFailureWhileDecodingOneEventDoesNotStopTheNext)
     EXPECT_EQ(receiver_.records[0].event.id, PushedEvents::failingEvent().id);
     ASSERT_EQ(receiver_.records[1].kind, Seen::EVENT);
     expectEqual(receiver_.records[1].event, PushedEvents::instrumentEvent());
+}
+
+TEST_F(Decoding, NoOtherExceptionOfTheDisplayReachesTheNotifierEither)
+{
+    const struct {
+        std::function<void()> fail;
+        const char* logged;
+    } cases[] = {
+        {[] { throw std::runtime_error("display fault"); }, "Error in handling the event: display fault\n"},
+        {[] { throw 42; }, "Error in handling the event.\n"},
+    };
+    for (const auto& c : cases) {
+        processLog.clear();
+        receiver_.fail = c.fail;
+        const PushRun run = push({"failing", "event"});
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.output, "returned failing\nreturned event\n");
+        EXPECT_EQ(processLog.count(LM_ERROR, c.logged), 1) << c.logged;
+    }
+    EXPECT_EQ(receiver_.records.size(), 4u);
 }
 
 TEST_F(Decoding, DisconnectShowsTheWholeReasonThenDropsTheLink)

@@ -222,3 +222,34 @@ TEST(Handoff, WindowGateStartsShutAndIsSeenFromOtherThreads)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Handoff, InvokeRunsACallOnTheGuiThreadInTurnWithThePayloads)
+{
+    Receiver receiver;
+    Handoff handoff(&receiver);
+    std::vector<int> order; // GUI thread only
+    receiver.action = [&] { order.push_back(receiver.lastValue); };
+    auto sent = std::async(std::launch::async, [&] {
+        int first = 1, last = 3;
+        handoff.send(CORBA::_tc_long, &first);
+        bool ranOnGui = false;
+        const bool delivered = handoff.invoke([&] {
+            ranOnGui = onGuiThread();
+            order.push_back(2);
+        });
+        handoff.send(CORBA::_tc_long, &last);
+        return delivered && ranOnGui;
+    });
+    ASSERT_TRUE(spinUntilReady(sent));
+    EXPECT_TRUE(sent.get());
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+
+    handoff.close();
+    bool ran = false;
+    EXPECT_FALSE(handoff.invoke([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+}
+
+} // namespace
