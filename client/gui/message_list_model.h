@@ -1,14 +1,75 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 
-// The rows of the alarms and messages list.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The rows of the alarms and messages list: priority, time, text.
+//
+// The list only grows, for weeks, and the instrument may flood it, so a row
+// is a small fixed record in fixed-size chunks (appending never moves what
+// is stored) and its text stays UTF-8 in a chunked arena; the display texts
+// are made only when the view asks for them. Appended rows reach the view
+// together once per event-loop pass: one insertion per row would make the
+// view redo its layout once per message.
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    enum Column {
+        PriorityColumn,
+        TimeColumn,
+        MessageColumn,
+        ColumnCount
+    };
+
+    explicit MessageListModel(QObject* parent = nullptr);
+    ~MessageListModel() override;
+
+    // Stores a row at the end; the view sees it at the next event-loop pass.
+    // `text` is UTF-8 and may be null (no text); `arrivalTime` counts seconds
+    // since 1970 UTC.
+    void append(const char* text, std::uint32_t priority, std::int64_t arrivalTime);
+
+    // Rows stored so far, including those the view has not been told of yet.
+    int storedRows() const { return stored_; }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // The priority as words: "Message", "Warning", "Alarm" or "Priority N".
+    static QString priorityText(std::uint32_t priority);
+
+private:
+    struct Row {
+        std::int64_t time;
+        const char* text;
+        std::uint32_t length;
+        std::uint32_t priority;
+    };
+
+    static constexpr int rowsPerChunk = 4096;
+    static constexpr std::size_t textBlockSize = 64 * 1024;
+
+    const Row& row(int index) const;
+    const char* keepText(const char* text, std::size_t length);
+    void commit();
+    QVariant priorityData(const Row& row, int role) const;
+
+    std::vector<std::unique_ptr<Row[]>> rowChunks_;
+    std::vector<std::unique_ptr<char[]>> textBlocks_;
+    char* textFree_ = nullptr;
+    std::size_t textLeft_ = 0;
+    int stored_ = 0;
+    int shown_ = 0;
+    bool commitPending_ = false;
+    std::array<QIcon, 3> icons_;
 };

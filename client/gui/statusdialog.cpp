@@ -1,17 +1,124 @@
 #include "statusdialog.h"
 
-CKovStatusDialog::CKovStatusDialog(LinkState&, QWidget* parent) : QDialog(parent) {}
+#include "linkindicator.h"
+#include "message_list_model.h"
+#include "resources.h"
+#include "timeindicator.h"
+#include "trace.h"
+#include "ui_statusdialog.h"
+
+#include <QHeaderView>
+
+#include <kov.hh>
+
+CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::StatusDialog>()),
+      linkState_(linkState),
+      model_(new MessageListModel(this))
+{
+    ui_->setupUi(this);
+    setUpList();
+    setUpLegend();
+    connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
+}
+
 CKovStatusDialog::~CKovStatusDialog() = default;
+
+void CKovStatusDialog::setUpList()
+{
+    QTableView* list = ui_->messageList;
+    list->setModel(model_);
+
+    QHeaderView* header = list->horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->resizeSection(MessageListModel::PriorityColumn, 50);
+    header->resizeSection(MessageListModel::TimeColumn, 150);
+    header->resizeSection(MessageListModel::MessageColumn, 256);
+
+    // One height for every row, so that the view never measures a million
+    // rows to lay them out. Scrolling by rows would make the view ask where
+    // the first shown row starts after every insertion, which recounts the
+    // positions of all rows.
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* rows = list->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(qMax(list->fontMetrics().height(), list->iconSize().height()) + 4);
+
+    relayOutOnlyForVisibleRows(list);
+
+    // White, and the selected row as visible without the focus as with it.
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    list->setPalette(palette);
+}
+
+// QTableView lays out and repaints its whole viewport whenever the row count
+// changes, which during a flood of messages (one event-loop pass each) costs
+// far more than the messages themselves. Rows appended below the visible ones
+// change only the scroll bar, so only then the full relayout is skipped. If
+// the view is not wired as expected, it keeps its own behaviour.
+void CKovStatusDialog::relayOutOnlyForVisibleRows(QTableView* list)
+{
+    QHeaderView* rows = list->verticalHeader();
+    if (!disconnect(rows, SIGNAL(sectionCountChanged(int, int)), list, SLOT(rowCountChanged(int, int))))
+        return;
+    connect(rows, &QHeaderView::sectionCountChanged, list, [list, rows](int oldCount, int newCount) {
+        // From the common row height: asking the header where a row is
+        // would recount the positions of all rows after each insertion.
+        const qint64 shownEnd = qint64(rows->offset()) + list->viewport()->height();
+        const bool belowShown = qint64(oldCount) * rows->defaultSectionSize() >= shownEnd;
+        if (newCount > oldCount && belowShown)
+            QMetaObject::invokeMethod(list, "updateGeometries");
+        else
+            QMetaObject::invokeMethod(list, "rowCountChanged", Q_ARG(int, oldCount), Q_ARG(int, newCount));
+    });
+}
+
+void CKovStatusDialog::setUpLegend()
+{
+    const QSize size(32, 32);
+    ui_->messageIcon->setPixmap(Resources::priorityIcon(0).pixmap(size));
+    ui_->warningIcon->setPixmap(Resources::priorityIcon(1).pixmap(size));
+    ui_->alarmIcon->setPixmap(Resources::priorityIcon(2).pixmap(size));
+}
+
 bool CKovStatusDialog::Create()
 {
-    return true;
+    if (!linkIndicator_) {
+        linkIndicator_ = std::make_unique<CLinkIndicator>(QStringLiteral("linkStatus"), &linkState_, this,
+            Resources::linkUnlinked(), Resources::linkLinkedA(), Resources::linkLinkedB());
+        timeIndicator_ = std::make_unique<CTimeIndicator>(
+            QStringLiteral("connectionTime"), QStringLiteral("targetTime"), &linkState_, this);
+    }
+    // Runs for the whole life of the dialog, shown or not, so that it opens
+    // with current values.
+    timer_.start(1000);
+    return timer_.isActive();
 }
+
+void CKovStatusDialog::refreshIndicators()
+{
+    linkIndicator_->Refresh();
+    timeIndicator_->Refresh();
+}
+
 void CKovStatusDialog::OnMessage(const KOV::Message* message)
 {
+    if (!message)
+        return;
     UpdateDisplay(message);
 }
-void CKovStatusDialog::UpdateDisplay(const KOV::Message*) {}
-int CKovStatusDialog::rowCount() const
+
+void CKovStatusDialog::UpdateDisplay(const KOV::Message* message)
 {
-    return 0;
+    KOV_TRACE("Entering CKovStatusDialog::UpdateDisplay \n ");
+    if (!message)
+        return;
+    model_->append(message->text.in(), static_cast<std::uint32_t>(message->priority),
+        static_cast<std::int64_t>(message->arrival_time));
+    ++rowCount_;
 }

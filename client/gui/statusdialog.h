@@ -1,10 +1,20 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
+#include <memory>
+
+class CLinkIndicator;
+class CTimeIndicator;
 class LinkState;
+class MessageListModel;
+class QTableView;
 namespace KOV {
 struct Message;
+}
+namespace Ui {
+class StatusDialog;
 }
 
 // The alarms and messages window: every message the instrument pushed, one
@@ -24,5 +34,22 @@ public:
     void OnMessage(const KOV::Message* message);
     void UpdateDisplay(const KOV::Message* message);
 
-    int rowCount() const;
+    // Messages appended so far: the row index of the next one.
+    int rowCount() const { return rowCount_; }
+
+    MessageListModel* model() const { return model_; }
+
+private:
+    void setUpList();
+    static void relayOutOnlyForVisibleRows(QTableView* list);
+    void setUpLegend();
+    void refreshIndicators();
+
+    std::unique_ptr<Ui::StatusDialog> ui_;
+    LinkState& linkState_;
+    MessageListModel* model_;
+    std::unique_ptr<CLinkIndicator> linkIndicator_;
+    std::unique_ptr<CTimeIndicator> timeIndicator_;
+    QTimer timer_;
+    int rowCount_ = 0;
 };
