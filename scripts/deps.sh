@@ -7,6 +7,7 @@ KOV_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
   clang libclang-rt-dev
+  xvfb x11-utils x11-apps xdotool dbus at-spi2-core python3-pyatspi
 )
 
 # Installs what is missing. As root: apt-get update once, then install.
