@@ -34,7 +34,10 @@ void CKovStatusDialog::setUpList()
     header->setSectionsClickable(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->resizeSection(MessageListModel::PriorityColumn, 50);
-    header->resizeSection(MessageListModel::TimeColumn, 150);
+    // 150 pixels, or what the whole date needs in this display's font.
+    const int timeWidth =
+        list->fontMetrics().horizontalAdvance(QStringLiteral("Wed Sep 30 23:59:59 2026")) + 16;
+    header->resizeSection(MessageListModel::TimeColumn, qMax(150, timeWidth));
     header->resizeSection(MessageListModel::MessageColumn, 256);
 
     // One height for every row, so that the view never measures a million
