@@ -39,6 +39,7 @@ void CKovStatusDialog::setUpList()
         list->fontMetrics().horizontalAdvance(QStringLiteral("Wed Sep 30 23:59:59 2026")) + 16;
     header->resizeSection(MessageListModel::TimeColumn, qMax(150, timeWidth));
     header->resizeSection(MessageListModel::MessageColumn, 256);
+    header->setStretchLastSection(true);
 
     // One height for every row, so that the view never measures a million
     // rows to lay them out. Scrolling by rows would make the view ask where
