@@ -2,12 +2,14 @@
 // service and kovsim over loopback: readings and messages reach the windows,
 // a lost link is noticed and reconnected, and the program always ends.
 #include "alarm_levels.h"
+#include "alarmdialog.h"
 #include "child_process.h"
 #include "client.h"
 #include "clientdialog.h"
 #include "fake_host.h"
 #include "levelbar.h"
 #include "link_state.h"
+#include "message_list_model.h"
 #include "naming_service_process.h"
 #include "simulator_process.h"
 #include "statusdialog.h"
@@ -93,8 +95,16 @@ TEST_F(ClientLive, ReadingsLossReconnectAndExit)
     ASSERT_TRUE(waitFor([&] { return gauge(0) == QStringLiteral("33.50°C"); }));
     EXPECT_EQ(window().temperatureGauge(0)->barColour(), AlarmLevels::gaugeColour(AlarmLevels::State::Over));
     EXPECT_EQ(window().waterSensor(0)->text(), QStringLiteral("ALARM ON    "));
+    // The setpoints window of the housing has the reading too.
+    EXPECT_EQ(
+        window().alarmDialog(0)->tempStatusColour(), AlarmLevels::statusColour(AlarmLevels::State::Over));
     sim->send("push message warning 30 °C in the Ω housing");
-    EXPECT_TRUE(waitFor([&] { return window().statusDialog()->rowCount() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window().statusDialog()->rowCount() == 1; }));
+    // Texts arrive as the instrument wrote them.
+    QAbstractItemModel* list = window().statusDialog()->model();
+    ASSERT_TRUE(waitFor([&] { return list->rowCount() == 1; }));
+    EXPECT_EQ(list->data(list->index(0, MessageListModel::MessageColumn)).toString(),
+        QStringLiteral("30 °C in the Ω housing"));
     EXPECT_TRUE(waitFor([&] { return LinkState::Instance().TargetOnSeconds() >= 100; }));
 
     // The instrument side dies without a word: the next elapsed-time poll
