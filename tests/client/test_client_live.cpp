@@ -14,6 +14,7 @@
 #include "simulator_process.h"
 #include "statusdialog.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <memory>
 
@@ -211,6 +213,25 @@ TEST_F(ClientLive, ConnectFailuresEndTheProgramWithTheirBox)
     app_.reset();
     // The subscription made before the failure is ended.
     EXPECT_TRUE(sim.waitForLine("^unsubscribe consumer="));
+}
+
+TEST_F(ClientLive, TheProgramEndsOnSigtermAsOnExitAndLogsInItsStartDirectory)
+{
+    SimulatorProcess sim(names_, {"--scenario", "none"});
+    std::vector<std::string> words = names_.orbArgs();
+    words.insert(words.end(), {"-ORBendPoint", "giop:tcp:127.0.0.1:"});
+    // kov.cfg and client.log live in the directory the program starts in.
+    const QString home = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+    ChildProcess client(KOV_KOVCLIENT_PATH, words);
+    QDir::setCurrent(home);
+    ASSERT_TRUE(sim.waitForLine("^subscribe consumer=", 10s));
+    ::kill(client.pid(), SIGTERM);
+    EXPECT_EQ(client.waitForExit(10s), 0);
+    EXPECT_TRUE(sim.waitForLine("^unsubscribe consumer="));
+    std::ifstream log(dir_.filePath(QStringLiteral("client.log")).toStdString());
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Running the Consumer..."), std::string::npos) << text;
 }
 
 TEST_F(ClientLive, SetpointsAreWrittenBackAtExit)
