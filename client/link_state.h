@@ -28,7 +28,6 @@ public:
 
     // Stores the application; if connected, the connection clock restarts.
     void Attach(CKovClientApp* app);
-    CKovClientApp* application() const { return app_.load(); }
 
     int IsConnected() const { return connected_.load(); }
 
