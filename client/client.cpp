@@ -1,6 +1,5 @@
 #include "client.h"
 
-#include "call_limits.h"
 #include "clientdialog.h"
 #include "exception_printer.h"
 #include "link_state.h"
@@ -29,9 +28,7 @@ CKovClientApp::CKovClientApp(CommandWords words, std::string directory, std::uni
 CKovClientApp::~CKovClientApp()
 {
     shutDown();
-    if (!store_.saveSetpoints())
-        ACE_ERROR((LM_ERROR, "Cannot write the setpoints to %s: %s\n", settings_.configFile().path().c_str(),
-            store_.lastError().c_str()));
+    storeSetpoints();
     LinkState::Instance().SetConnected(0);
     LinkState::Instance().Attach(nullptr);
 }
