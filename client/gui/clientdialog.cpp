@@ -20,6 +20,7 @@
 #include <QTimerEvent>
 
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -143,7 +144,9 @@ void CKovClientDialog::setWaterSensor(int housing, Rgb colour, const QString& te
 
 void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
 {
-    KOV_TRACE("CKovClientDialog::OnEvent %p, %p\n", static_cast<const void*>(type), value);
+    KOV_TRACE("CKovClientDialog::OnEvent %x, %lx\n",
+        static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(type)),
+        static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(value)));
     if (!type || !value)
         return;
     CORBA::TypeCode_ptr code = const_cast<CORBA::TypeCode_ptr>(type);
