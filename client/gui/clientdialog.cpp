@@ -19,7 +19,6 @@
 #include <QPointer>
 #include <QTimerEvent>
 
-#include <cmath>
 #include <cstdint>
 #include <ctime>
 
@@ -28,12 +27,6 @@ namespace {
 QColor toQColor(Rgb colour)
 {
     return QColor(colour.r, colour.g, colour.b);
-}
-
-// Gauge value for a reading classified as no data: the gauge's own -1.
-double shown(double value, AlarmLevels::State state)
-{
-    return state == AlarmLevels::State::NoData && !std::isfinite(value) ? AlarmLevels::noData : value;
 }
 
 } // namespace
@@ -195,7 +188,8 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     CLevelBar* temperature = temperature_[housing];
     temperature->ChangeBarColor(AlarmLevels::gaugeColour(tempState));
     temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)));
-    temperature->SetValue(shown(reading.temp, tempState), 0, 50);
+    // A reading that is not a number is shown by the gauge as no data.
+    temperature->SetValue(reading.temp, 0, 50);
 
     const double rh = AlarmLevels::gaugeHumidityValue(reading.rh);
     const AlarmLevels::State rhState = AlarmLevels::gaugeHumidity(reading.rh, levels);
