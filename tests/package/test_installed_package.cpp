@@ -176,6 +176,11 @@ TEST_P(InstalledClient, ComesUpAgainstKovsimAndEndsOnSigtermAsOnExit)
     EXPECT_TRUE(sim.waitForLine("^unsubscribe consumer="));
     const std::string log = fileText(startDir + QStringLiteral("/client.log"));
     EXPECT_NE(log.find("Running the Consumer..."), std::string::npos) << log;
+    // The launcher's first start brings the setpoints of both housings.
+    if (GetParam().launcher) {
+        EXPECT_NE(fileText(startDir + QStringLiteral("/kov.cfg")).find("KOV-S1-RH_ALARM_SETPOINTS"),
+            std::string::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Starts, InstalledClient,
