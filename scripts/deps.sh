@@ -1,14 +1,46 @@
 #!/usr/bin/env bash
-# Debian packages the project builds, tests and runs with. Sourced by the other scripts.
-KOV_PACKAGES=(
+# Debian packages the project builds, tests, runs and packages with. Sourced by
+# the other scripts, each of which asks for the lists it needs.
+
+# Building kovclient and kovsim (KOV_BUILD_TESTS=OFF needs no more).
+KOV_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   libace-dev
-  libomniorb4-dev omniidl omniorb-idl libcos4-dev omniorb-nameserver omniorb
+  libomniorb4-dev omniidl omniorb-idl libcos4-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev googletest
-  clang libclang-rt-dev
+)
+# Running them on this machine: a private naming service (omniNames, nameclt)
+# and, without a display, a private desktop driven through the accessibility bus.
+KOV_RUN_PACKAGES=(
+  omniorb-nameserver omniorb
   xvfb x11-utils x11-apps xdotool dbus at-spi2-core python3-pyatspi
 )
+# The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
+KOV_PACKAGING_PACKAGES=(dpkg-dev file)
+# The tests: GoogleTest, clang for the fuzz target.
+KOV_TEST_PACKAGES=(
+  libgtest-dev googletest
+  clang libclang-rt-dev
+)
+# Everything, for scripts/test (the tests also build the package).
+KOV_PACKAGES=(
+  "${KOV_BUILD_PACKAGES[@]}" "${KOV_RUN_PACKAGES[@]}"
+  "${KOV_PACKAGING_PACKAGES[@]}" "${KOV_TEST_PACKAGES[@]}"
+)
+
+# Parallel build and test jobs: KOV_JOBS when set, else every processor.
+kov_jobs() {
+  local jobs=${KOV_JOBS:-}
+  if [ -z "$jobs" ]; then
+    nproc
+    return 0
+  fi
+  if ! [[ $jobs =~ ^[1-9][0-9]*$ ]]; then
+    echo "KOV_JOBS must be a positive whole number, not \"$jobs\"" >&2
+    return 1
+  fi
+  echo "$jobs"
+}
 
 # Installs what is missing. As root: apt-get update once, then install.
 # Otherwise: print the one command to run and fail.
