@@ -75,10 +75,12 @@ std::size_t DecimalText::scan(const std::string& text, std::size_t at, double& v
     return at + length;
 }
 
-double DecimalText::parse(const std::string& text)
+std::optional<double> DecimalText::parse(const std::string& text)
 {
     double value = 0.0;
-    return scan(text, skipSpace(text, 0), value) == std::string::npos ? 0.0 : value;
+    if (scan(text, skipSpace(text, 0), value) == std::string::npos)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<double> DecimalText::parseWhole(const std::string& text)

@@ -11,9 +11,9 @@ class DecimalText {
 public:
     // A finite decimal number at the start of text: leading white space, an
     // optional sign, digits with an optional decimal point, an optional
-    // exponent. Anything else at the start ("nan", "inf", hexadecimal forms,
-    // words) and numbers out of the double range give 0.0.
-    static double parse(const std::string& text);
+    // exponent. Nothing when anything else starts the text ("nan", "inf",
+    // words) or the number is out of the double range.
+    static std::optional<double> parse(const std::string& text);
 
     // The same number, but only when it is the whole text (white space
     // around it allowed); nothing for an empty text, trailing characters,

@@ -22,8 +22,11 @@ bool SetpointStore::loadPair(const std::string& name, ConfigItemPtr& held, doubl
     ConfigItemPtr item;
     if (!config_.getItem(name, item) || item->count() != 2)
         return false;
-    warning = DecimalText::parse(item->value(0));
-    over = DecimalText::parse(item->value(1));
+    // A value that is not a number keeps the setpoint in force (the
+    // default at start): read as 0.0, an over-limit setpoint would put every
+    // reading in alarm. The exit then writes the value in force over it.
+    warning = DecimalText::parse(item->value(0)).value_or(warning);
+    over = DecimalText::parse(item->value(1)).value_or(over);
     held = std::move(item);
     return true;
 }

@@ -141,11 +141,16 @@ TEST_F(SetpointFile, ItemWithThreeValuesIsIgnoredAndKeptAsItWas)
         "KOV-E1-RH_ALARM_SETPOINTS        40.00,       50.00\n");
 }
 
-TEST_F(SetpointFile, ValuesThatAreNotNumbersLoadAsZero)
+TEST_F(SetpointFile, ValuesThatAreNotNumbersKeepTheDefaults)
 {
     writeConfig("KOV-E1-TEMP_ALARM_SETPOINTS nan,inf\nKOV-E1-RH_ALARM_SETPOINTS 0x20,warm\n");
-    const auto run = start();
-    expectSetpoints(run->setpoints[0], 0.0, 0.0, 0.0, 0.0);
+    auto run = start();
+    // "0x20" starts with the number 0.
+    expectSetpoints(run->setpoints[0], 24.0, 32.0, 0.0, 60.0);
+    endCaptured(std::move(run));
+    EXPECT_EQ(config(),
+        "KOV-E1-TEMP_ALARM_SETPOINTS        24.00,       32.00\n"
+        "KOV-E1-RH_ALARM_SETPOINTS         0.00,       60.00\n");
 }
 
 TEST_F(SetpointFile, MissingFileKeepsDefaultsAndReportsTheWrite)
