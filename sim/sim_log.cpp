@@ -53,7 +53,8 @@ std::string SimLog::quoted(const std::string& text)
 
 std::string SimLog::fixed3(double value)
 {
-    char text[64];
+    // Room for the largest double: 309 digits, a sign, the point and three decimals.
+    char text[320];
     std::snprintf(text, sizeof text, "%.3f", value);
     return text;
 }

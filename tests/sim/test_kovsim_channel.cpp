@@ -124,6 +124,8 @@ TEST_F(KovsimChannel, SensorFaultsGoOutBitForBitAndReadablyReported)
         {"+Inf 0", 0x7ff0000000000000, 0, "temp=inf rh=0.000"},
         {"4.9e-324 2.2e-310", 0x0000000000000001, bitsOf(2.2e-310), "temp=4.94066e-324 rh=2.2e-310"},
         {"-4.9e-324 1e-400", 0x8000000000000001, 0, "temp=-4.94066e-324 rh=0.000"},
+        {"-0 1e308", 0x8000000000000000, bitsOf(1e308),
+            "temp=-0.000 rh=1000000000000000010979[0-9]{287}\\.000"},
     };
     TestConsumer consumer;
     subscribe(consumer);
@@ -138,6 +140,23 @@ TEST_F(KovsimChannel, SensorFaultsGoOutBitForBitAndReadablyReported)
         EXPECT_TRUE(sim().waitForLine(std::string("kind=reading housing=0 ") + cases[i].report + " water=0 "))
             << cases[i].words;
     }
+}
+
+TEST_F(KovsimChannel, AHousingNumberNoClientKnowsGoesOutAsItIs)
+{
+    TestConsumer consumer;
+    subscribe(consumer);
+    sim().send("push reading 7 20 40 0");
+    sim().send("push reading s 21 41 0");
+
+    EXPECT_TRUE(sim().waitForLine("^push seq=1 consumers=1 kind=reading housing=7 temp=20.000 rh=40.000 "));
+    ASSERT_TRUE(sim().waitForLine("^push seq=2 consumers=1 kind=reading housing=1 "));
+    ASSERT_TRUE(consumer.waitForEvents(2, 5s));
+    const std::vector<ReceivedEvent> got = consumer.events();
+    EXPECT_EQ(got[0].tag, "housekeeping");
+    EXPECT_EQ(got[0].kind, ReceivedEvent::Kind::Other) << "housing 7 read as a known housing";
+    EXPECT_EQ(got[1].reading.id, SPECTROGRAPH_HOUSING);
+    EXPECT_FALSE(consumer.waitForDisconnects(1, 0s));
 }
 
 // What the operator types (UTF-8) as the texts of messages and strings.
