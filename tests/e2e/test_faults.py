@@ -25,8 +25,10 @@ RH = "Electronics housing relative humidity"
 # a whole call limit.
 ANSWER_LIMIT = 1.0
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "config", "fuzz_corpus")
-FLOOD_SECONDS = 60
-FLOOD_OPTIONS = ("--scenario", "flood", "--rate", "2000")
+FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
+# About 3.4 events a tick: two readings, a message, every fifth tick a text
+# and an instrument event.
+FLOOD_OPTIONS = ("--scenario", "flood", "--rate", os.environ.get("KOV_FLOOD_RATE", "1000"))
 FLOOD_RSS_LIMIT_MIB = 300
 
 
@@ -223,7 +225,9 @@ def case_exit_while_hung(stage):
 def flood_index(text):
     """Place of a flood text among all the listed ones: per tick n the
     message "Flood message n", and "Flood text n" when n is a multiple of 5."""
-    kind, number = re.match(r"Flood (message|text) (\d+)", text).groups()
+    found = re.match(r"Flood (message|text) (\d+)", text)
+    check(found, f"not a text of the flood in the message list: {text!r}")
+    kind, number = found.groups()
     n = int(number)
     before = n + (n + 4) // 5  # messages and texts of the ticks before n
     return before + (1 if kind == "text" else 0)
