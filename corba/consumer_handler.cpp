@@ -106,16 +106,20 @@ int Consumer_Handler::close(int flag)
 {
     if (flag == 0)
         return 0;
-    try {
-        notifier_->unsubscribe(receiver_.in(), criteria_.c_str());
-        orb_->shutdown(0);
-    } catch (const CORBA::Exception& ex) {
-        ExceptionPrinter::print(ex, "Consumer_Handler::close\n", stdout);
+    // After a failed start there may be no notifier to leave, or no ORB.
+    if (!CORBA::is_nil(notifier_.in())) {
         try {
-            orb_->shutdown(0);
-        } catch (const CORBA::Exception&) {
-            // Already shut down, or never initialised: nothing runs to stop.
+            notifier_->unsubscribe(receiver_.in(), criteria_.c_str());
+        } catch (const CORBA::Exception& ex) {
+            ExceptionPrinter::print(ex, "Consumer_Handler::close\n", stdout);
         }
+    }
+    if (CORBA::is_nil(orb_.in()))
+        return 0;
+    try {
+        orb_->shutdown(0);
+    } catch (const CORBA::Exception&) {
+        // Already shut down: nothing runs to stop.
     }
     return 0;
 }

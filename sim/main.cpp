@@ -58,7 +58,7 @@ int serve(CORBA::ORB_ptr orb, const SimOptions& options, SimLog& log)
     PortableServer::POAManager_var manager = poa->the_POAManager();
     manager->activate();
 
-    Notifier_i notifier(log, options.callTimeoutMs());
+    Notifier_i notifier(log, options.callTimeoutMs(), options.backpressure);
     System_i system(log, options.onSeconds);
     PortableServer::ObjectId_var notifierId = poa->activate_object(&notifier);
     PortableServer::ObjectId_var systemId = poa->activate_object(&system);

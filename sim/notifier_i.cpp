@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-Notifier_i::Notifier_i(SimLog& log, unsigned long callTimeoutMs) : log_(log), callTimeoutMs_(callTimeoutMs) {}
+Notifier_i::Notifier_i(SimLog& log, unsigned long callTimeoutMs, bool backpressure)
+    : log_(log), callTimeoutMs_(callTimeoutMs), backpressure_(backpressure)
+{}
 
 Notifier_i::~Notifier_i()
 {
@@ -107,8 +109,9 @@ void Notifier_i::publish(const OutgoingEvent& event)
         ++sequence_;
         log_.line("push seq=" + std::to_string(sequence_) + " consumers=" + std::to_string(targets.size()) +
             " " + event.summary);
+        const std::chrono::milliseconds wait(backpressure_ ? callTimeoutMs_ : 0);
         for (const SubscriberPtr& s : targets)
-            if (!s->enqueue(event.event))
+            if (!s->enqueue(event.event, wait))
                 overflowing.push_back(s);
     }
     for (const SubscriberPtr& s : overflowing) {
@@ -116,6 +119,12 @@ void Notifier_i::publish(const OutgoingEvent& event)
         forget(*s, reason);
         s->abandon(reason);
     }
+}
+
+std::size_t Notifier_i::consumers() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return subscribers_.size();
 }
 
 std::size_t Notifier_i::dropAll(const std::string& reason)

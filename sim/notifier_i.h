@@ -19,7 +19,9 @@ class Subscriber;
 // no lock is ever held across a remote call.
 class Notifier_i : public POA_Event_Comm::Notifier, public EventSink {
 public:
-    Notifier_i(SimLog& log, unsigned long callTimeoutMs);
+    // With `backpressure`, a consumer whose queue is full holds publish()
+    // until there is room (at most the call time limit) before it is dropped.
+    Notifier_i(SimLog& log, unsigned long callTimeoutMs, bool backpressure = false);
     ~Notifier_i() override;
 
     // Event_Comm::Notifier
@@ -30,6 +32,7 @@ public:
 
     // EventSink: one "push" report line, then the event goes to every consumer.
     void publish(const OutgoingEvent& event) override;
+    std::size_t consumers() const override;
 
     // Calls "disconnect" with `reason` on every consumer (after what is queued
     // for it) and forgets them all. Answers how many there were.
@@ -57,6 +60,7 @@ private:
 
     SimLog& log_;
     const unsigned long callTimeoutMs_;
+    const bool backpressure_;
 
     std::mutex publishMutex_; // keeps report order = delivery order
     unsigned long long sequence_ = 0;

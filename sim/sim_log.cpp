@@ -53,9 +53,12 @@ std::string SimLog::quoted(const std::string& text)
 
 std::string SimLog::fixed3(double value)
 {
-    // Room for the largest double: 309 digits, a sign, the point and three decimals.
-    char text[320];
-    std::snprintf(text, sizeof text, "%.3f", value);
+    // 1e308 has 309 digits before the point: size the text to the number.
+    const int length = std::snprintf(nullptr, 0, "%.3f", value);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%.3f", value);
     return text;
 }
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 namespace {
-const double maxRate = 2000.0;
+const double maxRate = 100000.0;
 const double maxSeconds = 1.0e9;
 
 bool scenarioFromName(const std::string& text, SimOptions::Scenario& scenario)
@@ -69,6 +69,10 @@ bool SimOptions::parse(const std::vector<std::string>& words, std::string& error
             exitOnEof = true;
             continue;
         }
+        if (option == "--backpressure" && !hasValue) {
+            backpressure = true;
+            continue;
+        }
         const bool known = option == "--scenario" || option == "--rate" || option == "--step" ||
             option == "--on-time" || option == "--call-timeout" || option == "--seed";
         if (!known) {
@@ -92,12 +96,19 @@ bool SimOptions::parse(const std::vector<std::string>& words, std::string& error
                 return false;
             }
         } else if (option == "--rate") {
-            if (!isNumber || number <= 0 || number > maxRate) {
-                error =
-                    "bad --rate \"" + value + "\": readings per housing per second, above 0 and at most 2000";
+            if (value == "max") {
+                // Only a waiting publisher keeps a back-to-back flood from
+                // overrunning every consumer at once.
+                rateMax = true;
+                backpressure = true;
+            } else if (!isNumber || number <= 0 || number > maxRate) {
+                error = "bad --rate \"" + value +
+                    "\": readings per housing per second, above 0 and at most 100000, or max";
                 return false;
+            } else {
+                rate = number;
+                rateMax = false;
             }
-            rate = number;
             rateGiven = true;
         } else if (option == "--step") {
             if (!isNumber || number < 0.01 || number > maxSeconds) {
@@ -151,7 +162,12 @@ Options:
                                       change announced by a message and event
                           flood       every kind of event, fast (load tests)
                           none        nothing but what the commands push
-  --rate R              readings per housing per second (default 1; flood 200)
+  --rate R              readings per housing per second (default 1; flood 200;
+                        at most 100000); "max": back to back, as fast as the
+                        consumers take them (implies --backpressure)
+  --backpressure        a consumer whose queue is full holds the publisher until
+                        there is room, for at most the call time limit, before it
+                        is dropped (default: dropped at once)
   --step SECONDS        alarm-walk: time in each state (default 5)
   --on-time SECONDS     the instrument has already been ON this long (default 0)
   --call-timeout SECONDS  time limit of each call to a consumer and to the

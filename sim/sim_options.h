@@ -17,6 +17,8 @@ public:
 
     Scenario scenario = Scenario::Quiet;
     double rate = 1.0;               // readings per housing per second
+    bool rateMax = false;            // ticks back to back, as fast as the consumers take them
+    bool backpressure = false;       // a full consumer queue holds the publisher instead of dropping it
     double stepSeconds = 5.0;        // alarm-walk: time spent in each state
     double onSeconds = 0.0;          // instrument already ON this long at start
     double callTimeoutSeconds = 3.0; // limit of each call to a consumer / the naming service

@@ -42,9 +42,10 @@ bool Subscriber::refersTo(Event_Comm::Consumer_ptr other) const
     return consumer_->_is_equivalent(other);
 }
 
-bool Subscriber::enqueue(const Event_Comm::Event& event)
+bool Subscriber::enqueue(const Event_Comm::Event& event, std::chrono::milliseconds wait)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait_for(lock, wait, [this] { return stopping_ || closing_ || queue_.size() < maxPending_; });
     if (stopping_ || closing_)
         return true;
     if (queue_.size() >= maxPending_)
@@ -83,6 +84,7 @@ void Subscriber::abandon(const std::string& reason)
 void Subscriber::queueDisconnect(const std::string& reason)
 {
     closing_ = true;
+    room_.notify_all();
     Item item;
     item.disconnect = true;
     item.reason = reason;
@@ -96,6 +98,7 @@ void Subscriber::stop()
     stopping_ = true;
     queue_.clear();
     wake_.notify_one();
+    room_.notify_all();
 }
 
 bool Subscriber::nextItem(Item& item)
@@ -104,8 +107,11 @@ bool Subscriber::nextItem(Item& item)
     wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_)
         return false;
+    const bool wasFull = queue_.size() >= maxPending_;
     item = std::move(queue_.front());
     queue_.pop_front();
+    if (wasFull)
+        room_.notify_all();
     return true;
 }
 
@@ -138,6 +144,7 @@ bool Subscriber::deliver(const Event_Comm::Event& event)
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.clear();
         closing_ = true;
+        room_.notify_all();
     }
     onFailure_(*this, failure);
     callDisconnect(failure);

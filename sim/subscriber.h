@@ -4,6 +4,7 @@
 #include <event_comm.hh>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -35,8 +36,9 @@ public:
     void setCriteria(const std::string& criteria);
     bool refersTo(Event_Comm::Consumer_ptr other) const;
 
-    // Queues one event; false when the queue is full (the consumer is too slow).
-    bool enqueue(const Event_Comm::Event& event);
+    // Queues one event, waiting up to `wait` for room in a full queue; false
+    // when it stays full (the consumer is too slow).
+    bool enqueue(const Event_Comm::Event& event, std::chrono::milliseconds wait = {});
     std::size_t pending() const;
 
     // Delivers what is queued, then calls the consumer's "disconnect" with
@@ -73,6 +75,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable room_; // the queue shrank, or the subscriber is ending
     std::deque<Item> queue_;
     std::string criteria_;
     bool stopping_ = false;

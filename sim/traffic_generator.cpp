@@ -56,6 +56,10 @@ void TrafficGenerator::stop()
 
 void TrafficGenerator::run()
 {
+    if (options_.rateMax) {
+        runBackToBack();
+        return;
+    }
     using Clock = std::chrono::steady_clock;
     const auto period =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options_.rate));
@@ -70,6 +74,22 @@ void TrafficGenerator::run()
         std::unique_lock<std::mutex> lock(mutex_);
         if (wake_.wait_until(lock, next, [this] { return stopping_; }))
             return;
+    }
+}
+
+// The pace is set by the consumers: publish() waits while their queues are full.
+void TrafficGenerator::runBackToBack()
+{
+    for (long n = 0;;) {
+        {
+            // Nobody to load: idle instead of filling standard output.
+            std::unique_lock<std::mutex> lock(mutex_);
+            const auto idle = std::chrono::milliseconds(sink_.consumers() == 0 ? 10 : 0);
+            if (wake_.wait_for(lock, idle, [this] { return stopping_; }))
+                return;
+        }
+        if (sink_.consumers() > 0)
+            tick(n++);
     }
 }
 

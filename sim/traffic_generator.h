@@ -33,6 +33,7 @@ public:
 
 private:
     void run();
+    void runBackToBack();
     void tick(long n);
     void quietTick(long n);
     void alarmWalkTick(long n);

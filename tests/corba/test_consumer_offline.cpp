@@ -67,6 +67,11 @@ TEST(ConsumerOffline, UnreachableNamingServiceReportsTheLookupThenTheConsumerLin
     EXPECT_NE(errors[0].find("Unable to initialize the TAO_Naming_Client."), std::string::npos);
     EXPECT_NE(errors[1].find("Unable to get the notifier the TAO_Naming_Client."), std::string::npos);
     EXPECT_EQ(errors[2].rfind("Consumer_Handler failed to initialize\n: ", 0), 0u) << errors[2];
+
+    // Nothing was subscribed: closing makes no call and reports nothing.
+    testing::internal::CaptureStdout();
+    consumer.close(1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(ConsumerOffline, NamingServiceThatNeverAnswersFailsWithinTheCallLimit)

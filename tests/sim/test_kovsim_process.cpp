@@ -164,6 +164,8 @@ TEST(KovsimStartup, BadOptionsEndWithStatusOneAndAReason)
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--rate", "0"}, "bad --rate \"0\""},
         {{"--rate=abc"}, "bad --rate \"abc\""},
+        {{"--rate", "100001"}, "bad --rate \"100001\""},
+        {{"--backpressure=1"}, "unknown option \"--backpressure=1\""},
         {{"--scenario", "storm"}, "unknown scenario \"storm\""},
         {{"--on-time", "-5"}, "bad --on-time \"-5\""},
         {{"--call-timeout"}, "option --call-timeout needs a value"},

@@ -3,6 +3,7 @@
 #include "test_consumer.h"
 
 #include <chrono>
+#include <cstring>
 #include <set>
 #include <thread>
 
@@ -131,5 +132,27 @@ TEST_F(KovsimScenario, FloodDeliversHundredsOfEventsIncludingLongMessages)
         return false;
     });
     EXPECT_TRUE(flooded) << consumer.events().size();
+}
+
+TEST_F(KovsimScenario, BackToBackFloodWaitsForAStalledConsumerAndLosesNothing)
+{
+    start({"--scenario", "flood", "--rate", "max", "--call-timeout", "5"});
+    TestConsumer consumer;
+    consumer.hang(5s);
+    subscribe(consumer);
+    // One push hangs and the queue behind it is full: the next event waits.
+    ASSERT_TRUE(sim().waitForLine("^push seq=10002 ", 20s));
+    std::this_thread::sleep_for(300ms);
+    consumer.release();
+
+    ASSERT_TRUE(consumer.waitForEvents(15000, 30s));
+    long expected = 0;
+    for (const ReceivedEvent& e : consumer.events()) {
+        if (e.kind != ReceivedEvent::Kind::Message)
+            continue;
+        // "Flood message N" or "Flood message N: xxx...", N counting up from 0.
+        ASSERT_EQ(std::stol(e.text.substr(std::strlen("Flood message "))), expected++) << e.text;
+    }
+    EXPECT_TRUE(consumer.disconnects().empty());
 }
 } // namespace
