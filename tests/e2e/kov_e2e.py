@@ -23,6 +23,7 @@ import time
 SKIP = 77
 STEP_LIMIT = 15  # seconds for any one thing to show up
 CALL_LIMIT = 5  # kovclient's limit of one remote call, seconds
+SLOW_ANSWER = 0.1  # seconds: a screen reader's answer that a person notices
 
 SETPOINTS = (
     "KOV-E1-TEMP_ALARM_SETPOINTS 24.00,32.00\n"
@@ -394,6 +395,7 @@ class Program:
         self.app = None
         self.slowest = 0.0
         self.pings = 0
+        self.slow = 0  # answers slower than SLOW_ANSWER
 
     def application(self):
         if self.app is None:
@@ -472,6 +474,7 @@ class Program:
         took = time.monotonic() - began
         self.slowest = max(self.slowest, took)
         self.pings += 1
+        self.slow += took > SLOW_ANSWER
         return answer
 
     def stay_responsive(self, acc, seconds, watch=None, limit=1.0):
