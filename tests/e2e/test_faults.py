@@ -6,6 +6,7 @@ watches the program as an operator or a screen reader would: its windows,
 boxes and texts over AT-SPI, its client.log and kov.cfg, its exit status.
 The slowest answer of the window to a screen reader is printed where the
 case measures it. --case picks cases; ctest runs them in groups.
+KOV_FLOOD_SECONDS and KOV_FLOOD_RATE shorten or slow the flood for a trial.
 """
 
 import os
@@ -15,7 +16,7 @@ import sys
 import time
 
 import kov_e2e as e2e
-from kov_e2e import CALL_LIMIT, Failure, check, find, log, wait_for
+from kov_e2e import CALL_LIMIT, check, find, log, wait_for
 
 LOST = "KOV CLIENT disconnected from target"
 TEMP = "Electronics housing temperature"

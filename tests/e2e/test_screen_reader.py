@@ -16,7 +16,7 @@ Cases:
 import sys
 
 import kov_e2e as e2e
-from kov_e2e import Failure, check, find, text_of, wait_for
+from kov_e2e import check, find, text_of, wait_for
 
 EXIT_LIMIT = 15  # seconds for kovclient to end after its last button
 
