@@ -183,8 +183,9 @@ def case_hung(stage):
     check(seen, "the lost link was never reported while the instrument hung")
     took = seen[0] - began
     log(f"lost link reported after {took:.2f} s")
-    # The poll under way, its call limit, the next tick of the window.
-    check(took <= CALL_LIMIT + 2, f"the lost link was reported after {took:.1f} s")
+    # Up to a second to the next poll, its call limit, up to a second to the
+    # window's next tick, and a second for a busy machine.
+    check(took <= CALL_LIMIT + 3, f"the lost link was reported after {took:.1f} s")
     sim.signal(signal.SIGCONT)
     reconnect(sim, client, window)
     push_reading(sim, client, window, 25.75)
