@@ -22,9 +22,10 @@ LOST = "KOV CLIENT disconnected from target"
 TEMP = "Electronics housing temperature"
 RH = "Electronics housing relative humidity"
 # Longest answer of the window to one screen-reader call while the
-# instrument misbehaves. A GUI thread waiting for a remote call would take
-# a whole call limit.
-ANSWER_LIMIT = 1.0
+# instrument misbehaves: a GUI thread waiting for a remote call would take a
+# whole call limit, while a machine kept busy by a flood and other builds
+# has been seen to delay an answer by 0.7 s.
+ANSWER_LIMIT = 2.0
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "config", "fuzz_corpus")
 FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
 # 3.42 events a tick, so 2924 ticks a second offer 10,000 events a second;
