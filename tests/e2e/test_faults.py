@@ -406,6 +406,16 @@ def case_odd_readings(stage):
                  lambda d: re.fullmatch(f"({temp_shown}), .*", d))
         wait_for(f"{words}: humidity {rh_shown}", lambda: program.ping(rh),
                  lambda d: re.fullmatch(f"({rh_shown}), .*", d))
+    # The setpoints window of the housing has no alarm state for them either.
+    push_reading(sim, client, window, 33)
+    sim.send("push reading 0 nan inf 0")
+    wait_for("the gauge showing no data", lambda: program.ping(temp), lambda d: d.startswith("INVALID DATA"))
+    program.press(window, "Change electronics housing setpoints")
+    dialog = program.wait_window("KOV Electronics Housing Setpoints")
+    for field in ("Temperature alarm status", "Humidity alarm status"):
+        status = e2e.text_of(find(dialog, field)).strip()
+        check(status == "INVALID DATA", f"{field} reads {status!r} for a reading of nan and inf")
+
     shown = program.ping(temp), program.ping(rh)
     report = sim.send("push reading 7 45 90 1")
     check("consumers=1" in report, f"the reading reached no client: {report}")
