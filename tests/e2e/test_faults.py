@@ -149,6 +149,12 @@ def case_killed(stage):
     began = time.monotonic()
     sim.signal(signal.SIGKILL)
     lost_link_box(client, window, began, CALL_LIMIT + 1)
+    # Reconnect while it is still down: told so, then the lost link again.
+    program = client.program
+    program.close_alert(LOST)
+    program.press(window, "Reconnect")
+    program.close_alert("KOV CLIENT reconnect failed. See client.log for details")
+    lost_link_box(client, window, time.monotonic(), 2)
     sim.proc.wait(5)
     sim.start()
     reconnect(sim, client, window)
