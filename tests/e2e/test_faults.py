@@ -137,6 +137,14 @@ def case_dropped(stage):
     # Once: the box stays alone, and none follows it.
     client.program.stay_responsive(find(window, "Link status"), 3, lambda: check(
         client.program.alert_count(LOST) == 1, "the lost link was reported more than once"))
+    # A subscription refused on the first Reconnect is reported.
+    start = sim.command("refuse Channel full")
+    sim.wait_line("ok refuse", start=start)
+    client.program.close_alert(LOST)
+    client.program.press(window, "Reconnect")
+    sim.wait_line("subscribe-refused", start=start)
+    client.program.close_alert("KOV CLIENT reconnect failed. See client.log for details")
+    lost_link_box(client, window, time.monotonic(), 2)
     reconnect(sim, client, window)
     push_reading(sim, client, window, 27.25)
     check(client.program.alert_count(LOST) == 0, "a second lost-link box")
