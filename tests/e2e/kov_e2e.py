@@ -180,7 +180,7 @@ class NamingService:
 
 class Simulator:
     """kovsim driven through its standard input. Its report lines go to a
-    file, read as they come: a flood writes a hundred thousand of them."""
+    file, read when asked for: a flood writes hundreds of thousands."""
 
     def __init__(self, tools, folder, names, options=("--scenario", "none")):
         self.tools = tools
@@ -196,7 +196,6 @@ class Simulator:
         self.starts += 1
         self.out_path = os.path.join(self.folder, f"kovsim-{self.starts}.out")
         self.lines = []
-        self.seen = 0  # lines read before the kept ones
         self.pending = b""
         with open(self.out_path, "wb") as out, open(os.path.join(self.folder, "kovsim.err"), "ab") as err:
             self.proc = subprocess.Popen([self.tools.kovsim, "-ORBInitRef", self.names.initref, *self.options],
@@ -205,25 +204,21 @@ class Simulator:
         self.wait_line("ready ")
         return self
 
-    def pull(self, keep=True):
+    def pull(self):
         """Reads what kovsim has reported since the last call; answers the
         number of lines so far."""
         data = self.pending + self.out.read()
         complete, _, self.pending = data.rpartition(b"\n")
         if complete:
-            new = complete.decode(errors="replace").split("\n")
-            if keep:
-                self.lines.extend(new)
-            else:
-                self.seen += len(new)
-        return self.seen + len(self.lines)
+            self.lines.extend(complete.decode(errors="replace").split("\n"))
+        return len(self.lines)
 
     def wait_line(self, *words, start=0, limit=STEP_LIMIT):
         """The first report line from line number start on that holds every word."""
         deadline = time.monotonic() + limit
         while True:
             self.pull()
-            for line in self.lines[max(start - self.seen, 0):]:
+            for line in self.lines[start:]:
                 if all(word in line for word in words):
                     return line
             if time.monotonic() >= deadline or self.proc.poll() is not None:
