@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 SKIP = 77
 STEP_LIMIT = 15  # seconds for any one thing to show up
@@ -627,6 +628,10 @@ def _run(tools, work, cases):
             except Failure as failure:
                 results.append((name, str(failure)))
                 log(f"FAIL {name}: {failure}")
+            except Exception as error:  # a fault of the test itself fails its case only
+                traceback.print_exc()
+                results.append((name, f"{type(error).__name__}: {error}"))
+                log(f"FAIL {name}: {type(error).__name__}: {error}")
             finally:
                 stage.stop()
     finally:
