@@ -12,13 +12,19 @@
 
 namespace {
 
+constexpr long long maxHousingNumber = 32767;
+
 HousingID housingOf(const std::string& word)
 {
     if (word == "0" || word == "e" || word == "electronics")
         return ELECTRONICS_HOUSING;
     if (word == "1" || word == "s" || word == "spectrograph")
         return SPECTROGRAPH_HOUSING;
-    throw CommandError("bad HOUSING \"" + word + "\" (0, 1, e, s, electronics or spectrograph)");
+    // Another number goes out as it is: a housing the client does not know.
+    long long number = 0;
+    if (CommandScanner::parseInteger(word, number) && number >= 0 && number <= maxHousingNumber)
+        return static_cast<HousingID>(number);
+    throw CommandError("bad HOUSING \"" + word + "\" (0, 1, e, s, electronics, spectrograph or up to 32767)");
 }
 
 MessagePriority priorityOf(const std::string& word)

@@ -181,7 +181,8 @@ Options:
 Commands on standard input, one a line (empty lines and lines starting with #
 are ignored). TIME is seconds since 1970 UTC; "at=TIME" is optional:
   push reading [at=TIME] HOUSING TEMP RH WATER
-                        HOUSING 0|1|e|s|electronics|spectrograph,
+                        HOUSING 0|1|e|s|electronics|spectrograph, or any
+                        number up to 32767 (an unknown housing),
                         WATER 0|1 (a reading of -1 means no data);
                         TEMP and RH may also be nan, inf, -inf or subnormal
   push message [at=TIME] PRIORITY [TEXT]   PRIORITY message|warning|alarm|0|1|2;

@@ -141,6 +141,23 @@ TEST_F(KovsimChannel, SensorFaultsGoOutBitForBitAndReadablyReported)
     }
 }
 
+TEST_F(KovsimChannel, AHousingNumberNoClientKnowsGoesOutAsItIs)
+{
+    TestConsumer consumer;
+    subscribe(consumer);
+    sim().send("push reading 7 20 40 0");
+    sim().send("push reading s 21 41 0");
+
+    EXPECT_TRUE(sim().waitForLine("^push seq=1 consumers=1 kind=reading housing=7 temp=20.000 rh=40.000 "));
+    ASSERT_TRUE(sim().waitForLine("^push seq=2 consumers=1 kind=reading housing=1 "));
+    ASSERT_TRUE(consumer.waitForEvents(2, 5s));
+    const std::vector<ReceivedEvent> got = consumer.events();
+    EXPECT_EQ(got[0].tag, "housekeeping");
+    EXPECT_EQ(got[0].kind, ReceivedEvent::Kind::Other) << "housing 7 read as a known housing";
+    EXPECT_EQ(got[1].reading.id, SPECTROGRAPH_HOUSING);
+    EXPECT_FALSE(consumer.waitForDisconnects(1, 0s));
+}
+
 // What the operator types (UTF-8) as the texts of messages and strings.
 const std::string typedTexts[] = {u8"30 \u00b0C", u8"\u03a9"};
 

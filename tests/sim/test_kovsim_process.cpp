@@ -51,7 +51,8 @@ TEST_F(KovsimControl, BadCommandsAreExplainedAndChangeNothing)
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"frobnicate now", "unknown command \"frobnicate\""},
         {"push reading 0 abc 30 0", "bad number \"abc\" for TEMP"},
-        {"push reading 2 20 30 0", "bad HOUSING \"2\""},
+        {"push reading 32768 20 30 0", "bad HOUSING \"32768\""},
+        {"push reading -1 20 30 0", "bad HOUSING \"-1\""},
         {"push reading 0 20 30 2", "bad number \"2\" for WATER"},
         {"push reading 0 20 30 1 extra", "unexpected \"extra\""},
         {"push reading 0 20", "missing RH"},

@@ -1,0 +1,466 @@
+#!/usr/bin/python3
+"""kovclient under faults of the instrument side, seen from outside.
+
+Each case starts its own omniNames, kovsim and kovclient (kov_e2e.py) and
+watches the program as an operator or a screen reader would: its windows,
+boxes and texts over AT-SPI, its client.log and kov.cfg, its exit status.
+The slowest answer of the window to a screen reader is printed where the
+case measures it. --case picks cases; ctest runs them in groups.
+KOV_FLOOD_SECONDS and KOV_FLOOD_RATE shorten or slow the flood for a trial.
+"""
+
+import os
+import re
+import signal
+import sys
+import time
+
+import kov_e2e as e2e
+from kov_e2e import CALL_LIMIT, check, find, log, wait_for
+
+LOST = "KOV CLIENT disconnected from target"
+TEMP = "Electronics housing temperature"
+RH = "Electronics housing relative humidity"
+# Longest answer of the window to one screen-reader call while the
+# instrument misbehaves: a GUI thread waiting for a remote call would take a
+# whole call limit, while a machine kept busy by a flood and other builds
+# has been seen to delay an answer by 0.7 s.
+ANSWER_LIMIT = 2.0
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "config", "fuzz_corpus")
+FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
+# 3.42 events a tick, so 2924 ticks a second offer 10,000 events a second;
+# kovsim waits while the client's queue is full instead of dropping it.
+FLOOD_OPTIONS = ("--scenario", "flood", "--rate", os.environ.get("KOV_FLOOD_RATE", "2924"), "--backpressure")
+FLOOD_RSS_LIMIT_MIB = 300
+
+
+def connected(stage, *sim_options):
+    """omniNames, kovsim and a client showing its window, subscribed."""
+    names = stage.names()
+    sim = stage.sim(names, *sim_options)
+    client = stage.client(names.initref).start()
+    window = client.program.main_window()
+    sim.wait_line("subscribe consumer=")
+    return sim, client, window
+
+
+def shows_reading(client, window, temp, gauge=TEMP):
+    """Waits until the gauge shows temp (degrees, as sent)."""
+    acc = find(window, gauge)
+    return wait_for(f"{gauge} showing {temp:.2f}", lambda: client.program.ping(acc),
+                    lambda d: d.startswith(f"{temp:.2f}°C"))
+
+
+def push_reading(sim, client, window, temp):
+    report = sim.send(f"push reading 0 {temp} 40 0")
+    check("consumers=1" in report, f"the reading reached no client: {report}")
+    shows_reading(client, window, temp)
+
+
+def link_reads(client, window, state):
+    link = find(window, "Link status")
+    wait_for(f'the link status "{state}"', lambda: client.program.ping(link), lambda d: d == state)
+
+
+def lost_link_box(client, window, began, limit):
+    """The lost-link box within limit seconds of began; answers the time."""
+    client.program.wait_alert(LOST, limit=limit + 1)
+    took = time.monotonic() - began
+    check(took <= limit, f"the lost link was reported after {took:.1f} s, more than {limit} s")
+    log(f"lost link reported after {took:.2f} s")
+    link_reads(client, window, "not linked")
+    check(e2e.enabled(find(window, "Reconnect", e2e.pyatspi.ROLE_PUSH_BUTTON)), "Reconnect is not enabled")
+    return took
+
+
+def reconnect(sim, client, window):
+    program = client.program
+    program.close_alert(LOST)
+    start = sim.pull()
+    program.press(window, "Reconnect")
+    sim.wait_line("subscribe consumer=", start=start)
+    link_reads(client, window, "linked")
+
+
+def target_on_time(client, window):
+    label = e2e.find_described(window, "Target elapsed ON time")
+    client.program.fresh()
+    return label.name
+
+
+def exit_within(client, window, limit):
+    began = time.monotonic()
+    client.program.press(window, "Exit")
+    status = client.wait_exit(limit)
+    log(f"kovclient ended {time.monotonic() - began:.2f} s after Exit, status {status}")
+    check(status == 0, f"kovclient ended with status {status} after Exit: {client.output()}")
+
+
+# ---------------------------------------------------------------- start-up
+
+
+def start_failure(stage, initref, box, log_line):
+    client = stage.client(initref).start()
+    program = client.program
+    program.wait_alert(box)
+    check(program.window("KOV CLIENT") is None, "the main window is showing although the connection failed")
+    program.close_alert(box)
+    status = client.wait_exit(CALL_LIMIT)
+    check(status != 0, "kovclient ended with status 0 after a failed connection")
+    entries = e2e.read_file(client.path("client.log"))
+    check(log_line in entries, f"client.log does not say {log_line!r}: {entries[-500:]!r}")
+
+
+def case_no_naming_service(stage):
+    port = e2e.free_port()  # nothing listens there
+    start_failure(stage, f"NameService=corbaloc::127.0.0.1:{port}/NameService",
+                  "Event consumer init failed. See client.log for details", "Consumer init failed: ")
+
+
+def case_no_system(stage):
+    names = stage.names()
+    stage.sim(names)
+    names.unbind("KOVSYSTEM")
+    start_failure(stage, names.initref, "Event consumer run failed. See client.log for details",
+                  "KOV target interface initialize failed: ")
+
+
+# ---------------------------------------------------------------- link
+
+
+def case_dropped(stage):
+    sim, client, window = connected(stage)
+    began = time.monotonic()
+    sim.command("drop Instrument restarting")
+    sim.wait_line("consumer-disconnect consumer=")
+    lost_link_box(client, window, began, CALL_LIMIT + 1)
+    # Once: the box stays alone, and none follows it.
+    client.program.stay_responsive(find(window, "Link status"), 3, lambda: check(
+        client.program.alert_count(LOST) == 1, "the lost link was reported more than once"))
+    # A subscription refused on the first Reconnect is reported.
+    start = sim.command("refuse Channel full")
+    sim.wait_line("ok refuse", start=start)
+    client.program.close_alert(LOST)
+    client.program.press(window, "Reconnect")
+    sim.wait_line("subscribe-refused", start=start)
+    client.program.close_alert("KOV CLIENT reconnect failed. See client.log for details")
+    lost_link_box(client, window, time.monotonic(), 2)
+    reconnect(sim, client, window)
+    push_reading(sim, client, window, 27.25)
+    check(client.program.alert_count(LOST) == 0, "a second lost-link box")
+
+
+def case_killed(stage):
+    sim, client, window = connected(stage, "--scenario", "none", "--on-time", "3600")
+    wait_for("the ON time of the instrument", lambda: target_on_time(client, window),
+             lambda t: t.startswith("01:00:"))
+    began = time.monotonic()
+    sim.signal(signal.SIGKILL)
+    lost_link_box(client, window, began, CALL_LIMIT + 1)
+    # Reconnect while it is still down: told so, then the lost link again.
+    program = client.program
+    program.close_alert(LOST)
+    program.press(window, "Reconnect")
+    program.close_alert("KOV CLIENT reconnect failed. See client.log for details")
+    lost_link_box(client, window, time.monotonic(), 2)
+    sim.proc.wait(5)
+    sim.start()
+    reconnect(sim, client, window)
+    push_reading(sim, client, window, 26.5)
+    wait_for("the ON time back", lambda: target_on_time(client, window), lambda t: t.startswith("01:00:"))
+    exit_within(client, window, CALL_LIMIT)
+
+
+def case_exit_after_loss(stage):
+    sim, client, window = connected(stage)
+    began = time.monotonic()
+    sim.signal(signal.SIGKILL)
+    lost_link_box(client, window, began, CALL_LIMIT + 1)
+    client.program.close_alert(LOST)
+    exit_within(client, window, CALL_LIMIT)
+
+
+# ---------------------------------------------------------------- hang
+
+
+def case_hung(stage):
+    sim, client, window = connected(stage)
+    gauge = find(window, TEMP)
+    seen = []
+
+    def watch():
+        if not seen and client.program.alert_count(LOST):
+            seen.append(time.monotonic())
+    began = time.monotonic()
+    sim.signal(signal.SIGSTOP)
+    slowest = client.program.stay_responsive(gauge, 20, watch, ANSWER_LIMIT)
+    log(f"hung 20 s: slowest answer {slowest * 1000:.0f} ms")
+    check(seen, "the lost link was never reported while the instrument hung")
+    took = seen[0] - began
+    log(f"lost link reported after {took:.2f} s")
+    # Up to a second to the next poll, its call limit, up to a second to the
+    # window's next tick, and a second for a busy machine.
+    check(took <= CALL_LIMIT + 3, f"the lost link was reported after {took:.1f} s")
+    sim.signal(signal.SIGCONT)
+    reconnect(sim, client, window)
+    push_reading(sim, client, window, 25.75)
+
+
+def case_elapsed_hang(stage):
+    sim, client, window = connected(stage)
+    gauge = find(window, TEMP)
+    start = sim.command(f"elapsed hang {CALL_LIMIT - 1} 12")
+    sim.wait_line("ok elapsed", start=start)
+    slowest = 0.0
+    for step in range(12):
+        temp = 20 + step * 0.25
+        report = sim.send(f"push reading 0 {temp} 40 0")
+        check("consumers=1" in report, f"the reading reached no client: {report}")
+        began = time.monotonic()
+        shows_reading(client, window, temp)
+        slowest = max(slowest, time.monotonic() - began)
+        check(slowest <= ANSWER_LIMIT, f"a reading took {slowest:.2f} s to show")
+        client.program.stay_responsive(gauge, 0.8, limit=ANSWER_LIMIT)
+    log(f"elapsedTime hanging: slowest reading {slowest * 1000:.0f} ms, slowest answer "
+        f"{client.program.slowest * 1000:.0f} ms")
+    check(sim.count("elapsedTime hang") > 0, "kovsim was never asked for the elapsed time")
+    check(sim.count("drop consumer=") == 0, "kovsim dropped the client")
+    check(not client.program.alerts(), f"a box: {client.program.alerts()}")
+    link_reads(client, window, "linked")
+
+
+def case_exit_while_hung(stage):
+    sim, client, window = connected(stage)
+    sim.signal(signal.SIGSTOP)
+    # The call under way, "disconnect" to the instrument, "unsubscribe".
+    exit_within(client, window, 3 * CALL_LIMIT + 2)
+
+
+# ---------------------------------------------------------------- flood
+
+
+def flood_index(text):
+    """Place of a flood text among all the listed ones: per tick n the
+    message "Flood message n", and "Flood text n" when n is a multiple of 5."""
+    found = re.match(r"Flood (message|text) (\d+)", text)
+    check(found, f"not a text of the flood in the message list: {text!r}")
+    kind, number = found.groups()
+    n = int(number)
+    before = n + (n + 4) // 5  # messages and texts of the ticks before n
+    return before + (1 if kind == "text" else 0)
+
+
+def case_flood(stage):
+    names = stage.names()
+    sim = stage.sim(names, *FLOOD_OPTIONS)
+    client = stage.client(names.initref).start()
+    program = client.program
+    window = program.main_window()
+    program.press(window, "Alarms/Messages")
+    table = find(program.wait_window("KOV STATUS"), "Messages", e2e.pyatspi.ROLE_TABLE)
+    gauge = find(window, TEMP)
+    rss = []
+
+    def watch():
+        if not rss or time.monotonic() - rss[-1][0] >= 1:
+            rss.append((time.monotonic(), client.rss_kib()))
+    slowest = program.stay_responsive(gauge, FLOOD_SECONDS, watch, ANSWER_LIMIT)
+    peak = max(kib for _, kib in rss) / 1024
+    log(f"flood {FLOOD_SECONDS} s: slowest answer {slowest * 1000:.0f} ms, {program.pings} pings, "
+        f"{program.slow} over {e2e.SLOW_ANSWER * 1000:.0f} ms, "
+        f"memory {rss[0][1] / 1024:.0f} MiB at the start, {rss[-1][1] / 1024:.0f} MiB at the end, "
+        f"peak {peak:.0f} MiB")
+    check(peak < FLOOD_RSS_LIMIT_MIB, f"kovclient grew to {peak:.0f} MiB")
+
+    # Every message and text between the first listed and the last is there.
+    program.fresh()
+    rows = e2e.table_rows(table)
+    first = e2e.table_cell(table, 0, "Message").name
+    last = e2e.table_cell(table, rows - 1, "Message").name
+    expected = flood_index(last) - flood_index(first) + 1
+    ticks = int(re.search(r"\d+", last).group()) - int(re.search(r"\d+", first).group())
+    log(f"{rows} rows, from {first!r} to {last[:20]!r}: about {ticks * 3.42 / FLOOD_SECONDS:.0f} events a second")
+    check(rows == expected, f"{rows} rows from {first!r} to {last[:40]!r}: {expected - rows} missing")
+    check(sim.count_in_file("drop consumer=") == 0, "kovsim dropped the client during the flood")
+    exit_within(client, window, 5)
+
+
+# ---------------------------------------------------------------- settings
+
+
+def setpoint_edits(program, window, housing):
+    """Label of each setpoint edit (blanks squeezed) -> its edit."""
+    program.press(window, f"Change {housing} housing setpoints")
+    title = "KOV Electronics Housing Setpoints" if housing == "electronics" else \
+        "KOV Spectrometer Housing Setpoints"
+    dialog = program.wait_window(title)
+    edits = {" ".join(acc.name.split()): acc for acc in e2e.descendants(dialog)
+             if e2e.role(acc) == e2e.pyatspi.ROLE_TEXT}
+    return {label: edits[label] for label in DEFAULTS}
+
+
+def setpoint_values(program, window, housing):
+    program.fresh()
+    return {label: e2e.text_of(edit) for label, edit in setpoint_edits(program, window, housing).items()}
+
+
+def set_over_temp(client, window, value):
+    program = client.program
+    edits = setpoint_edits(program, window, "electronics")
+    e2e.set_text(edits["Over Temp at (°C):"], value)
+    dialog = program.window("KOV Electronics Housing Setpoints")
+    program.press(dialog, "Set over temperature")
+
+
+def config_line(client, key):
+    text = e2e.read_file(client.path("kov.cfg"))
+    return next((line for line in text.splitlines() if line.startswith(key)), None)
+
+
+def case_setpoint_then_kill(stage):
+    names = stage.names()
+    stage.sim(names)
+    client = stage.client(names.initref).start()
+    window = client.program.main_window()
+    set_over_temp(client, window, "41.5")
+    key = "KOV-E1-TEMP_ALARM_SETPOINTS"
+    wait_for("the setpoint in kov.cfg", lambda: config_line(client, key), lambda l: l.endswith("41.50"))
+    client.kill()
+    check(config_line(client, key).split()[-1].endswith("41.50"), f"kov.cfg: {config_line(client, key)}")
+    again = stage.client(names.initref, config=None).start()
+    values = setpoint_values(again.program, again.program.main_window(), "electronics")
+    check(values["Over Temp at (°C):"] == "41.5", f"after the restart the setpoints read {values}")
+
+
+def case_config_read_only(stage):
+    names = stage.names()
+    stage.sim(names)
+    client = stage.client(names.initref)
+    os.chmod(client.path("kov.cfg"), 0o444)
+    window = client.start().program.main_window()
+    set_over_temp(client, window, "39")
+    # Written by replacing the file, which only the folder's mode can stop.
+    wait_for("the setpoint in kov.cfg", lambda: config_line(client, "KOV-E1-TEMP"), lambda l: l.endswith("39.00"))
+    check(not client.program.alerts(), f"a box: {client.program.alerts()}")
+    exit_within(client, window, CALL_LIMIT)
+
+
+def case_folder_not_writable(stage):
+    names = stage.names()
+    stage.sim(names)
+    # root writes anywhere: the client runs without that privilege.
+    prefix = ["setpriv", "--inh-caps=-dac_override,-dac_read_search",
+              "--bounding-set=-dac_override,-dac_read_search"] if os.geteuid() == 0 else []
+    client = stage.client(names.initref, prefix=prefix)
+    open(client.path("client.log"), "w").close()
+    before = e2e.read_file(client.path("kov.cfg"))
+    os.chmod(client.folder, 0o555)
+    try:
+        window = client.start().program.main_window()
+        set_over_temp(client, window, "38")
+        box = "The setpoint could not be written to kov.cfg. See client.log for details"
+        client.program.close_alert(box)
+        link_reads(client, window, "linked")
+        entries = e2e.read_file(client.path("client.log"))
+        check("Cannot write the setpoints to " in entries, f"client.log: {entries[-500:]!r}")
+        exit_within(client, window, CALL_LIMIT)
+        check(e2e.read_file(client.path("kov.cfg")) == before, "kov.cfg changed")
+    finally:
+        os.chmod(client.folder, 0o755)
+
+
+DEFAULTS = {"Over Temp at (°C):": "32", "Warning at (°C):": "24", "Over Humidity at (%):": "60",
+            "Warning at (%):": "35"}
+# Corpus file -> what the setpoints dialogs of both housings read. A pair
+# whose values are not numbers loads as 0 and is left out; an item of three
+# values is not read at all.
+GARBAGE = {
+    "binary.cfg": (DEFAULTS, DEFAULTS),
+    "long_line.cfg": (DEFAULTS, DEFAULTS),
+    "not_numbers.cfg": ({}, {"Over Temp at (°C):": "32", "Warning at (°C):": "24"}),
+    "quotes.cfg": (DEFAULTS, DEFAULTS),
+    "setpoints.cfg": (DEFAULTS, dict(DEFAULTS, **{"Warning at (°C):": "24.5"})),
+    "too_many.cfg": (DEFAULTS, DEFAULTS),
+}
+
+
+def case_config_garbage(stage):
+    names = stage.names()
+    stage.sim(names)
+    for name, (electronics, spectrograph) in GARBAGE.items():
+        with open(os.path.join(CORPUS, name), "rb") as file:
+            client = stage.client(names.initref, folder=name, config=file.read()).start()
+        window = client.program.main_window()
+        for housing, expected in (("electronics", electronics), ("spectrometer", spectrograph)):
+            values = setpoint_values(client.program, window, housing)
+            check(all(re.fullmatch(r"-?[0-9.e+]+", v) for v in values.values()), f"{name}: {values}")
+            check(all(values[label] == value for label, value in expected.items()),
+                  f"{name}: {housing} setpoints read {values}")
+        log(f"{name}: started, setpoints as expected")
+        exit_within(client, window, CALL_LIMIT)
+
+
+# ---------------------------------------------------------------- readings
+
+
+def case_odd_readings(stage):
+    sim, client, window = connected(stage)
+    program = client.program
+    temp, rh = find(window, TEMP), find(window, RH)
+    for words, temp_shown, rh_shown in (
+            ("nan 40", "INVALID DATA", "40.00%"),
+            ("30 inf", "30.00°C", "INVALID DATA"),
+            ("-inf -inf", "INVALID DATA", "INVALID DATA"),
+            # The gauge's text has room for 19 characters.
+            ("-0 1e308", "0.00°C|-0.00°C", "1000000[0-9]*"),
+            ("1e308 nan", "1000000[0-9]*", "INVALID DATA")):
+        report = sim.send(f"push reading 0 {words} 0")
+        check("consumers=1" in report, f"the reading reached no client: {report}")
+        wait_for(f"{words}: temperature {temp_shown}", lambda: program.ping(temp),
+                 lambda d: re.fullmatch(f"({temp_shown}), .*", d))
+        wait_for(f"{words}: humidity {rh_shown}", lambda: program.ping(rh),
+                 lambda d: re.fullmatch(f"({rh_shown}), .*", d))
+    # The setpoints window of the housing has no alarm state for them either.
+    push_reading(sim, client, window, 33)
+    sim.send("push reading 0 nan inf 0")
+    wait_for("the gauge showing no data", lambda: program.ping(temp), lambda d: d.startswith("INVALID DATA"))
+    program.press(window, "Change electronics housing setpoints")
+    dialog = program.wait_window("KOV Electronics Housing Setpoints")
+    for field in ("Temperature alarm status", "Humidity alarm status"):
+        status = e2e.text_of(find(dialog, field)).strip()
+        check(status == "INVALID DATA", f"{field} reads {status!r} for a reading of nan and inf")
+
+    shown = program.ping(temp), program.ping(rh)
+    report = sim.send("push reading 7 45 90 1")
+    check("consumers=1" in report, f"the reading reached no client: {report}")
+    # Readings arrive in order: once this one shows, housing 7's has been handled.
+    report = sim.send("push reading 1 21.5 40 0")
+    check("consumers=1" in report, f"the reading reached no client: {report}")
+    shows_reading(client, window, 21.5, "Spectrometer housing temperature")
+    check((program.ping(temp), program.ping(rh)) == shown, "housing 7 changed the electronics gauges")
+    for housing in ("Electronics", "Spectrometer"):
+        water = e2e.text_of(find(window, f"{housing} housing water sensor")).strip()
+        check(water != "ALARM ON", f"housing 7 set the {housing} water sensor")
+    check(sim.count("drop consumer=") == 0, "kovsim dropped the client")
+    check(not program.alerts(), f"a box: {program.alerts()}")
+
+
+CASES = [
+    ("no-naming-service", case_no_naming_service),
+    ("no-system", case_no_system),
+    ("config-garbage", case_config_garbage),
+    ("dropped", case_dropped),
+    ("killed", case_killed),
+    ("exit-after-loss", case_exit_after_loss),
+    ("hung", case_hung),
+    ("elapsed-hang", case_elapsed_hang),
+    ("exit-while-hung", case_exit_while_hung),
+    ("flood", case_flood),
+    ("setpoint-then-kill", case_setpoint_then_kill),
+    ("config-read-only", case_config_read_only),
+    ("folder-not-writable", case_folder_not_writable),
+    ("odd-readings", case_odd_readings),
+]
+
+if __name__ == "__main__":
+    sys.exit(e2e.run_cases(CASES, __doc__.splitlines()[0]))
