@@ -371,13 +371,13 @@ def case_folder_not_writable(stage):
 
 DEFAULTS = {"Over Temp at (°C):": "32", "Warning at (°C):": "24", "Over Humidity at (%):": "60",
             "Warning at (%):": "35"}
-# Corpus file -> what the setpoints dialogs of both housings read. A pair
-# whose values are not numbers loads as 0 and is left out; an item of three
-# values is not read at all.
+# Corpus file -> what the setpoints dialogs of both housings read. A value
+# that is not a number keeps its default ("0x1p3" starts with the number 0);
+# an item of three values is not read at all.
 GARBAGE = {
     "binary.cfg": (DEFAULTS, DEFAULTS),
     "long_line.cfg": (DEFAULTS, DEFAULTS),
-    "not_numbers.cfg": ({}, {"Over Temp at (°C):": "32", "Warning at (°C):": "24"}),
+    "not_numbers.cfg": (DEFAULTS, dict(DEFAULTS, **{"Warning at (%):": "0"})),
     "quotes.cfg": (DEFAULTS, DEFAULTS),
     "setpoints.cfg": (DEFAULTS, dict(DEFAULTS, **{"Warning at (°C):": "24.5"})),
     "too_many.cfg": (DEFAULTS, DEFAULTS),
