@@ -148,9 +148,9 @@ struct Seen {
         TEXT,
         OTHER
     } kind = OTHER;
-    KOV::Event event;
+    KOV::Event event{};
     KOV::HousekeepingData reading{};
-    KOV::Message message;
+    KOV::Message message{};
     std::string text;
     bool onGuiThread = false;
     int pushesReturnedAtEnd = -1;
