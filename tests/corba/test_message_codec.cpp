@@ -1,6 +1,7 @@
 #include "message_codec.h"
 
 #include <gtest/gtest.h>
+#include <omniORB4/cdrStream.h>
 #include <string>
 
 namespace {
@@ -46,6 +47,23 @@ TEST(MessageCodec, GeneratedOperatorRefusesTheLongTextThatTheCodecCarries)
     CORBA::Any any;
     MessageCodec::encode(makeMessage(std::string(129, 'y'), MESSAGE, 1), any);
     const KOV::Message* extracted = nullptr;
+    EXPECT_THROW((void)(any >>= extracted), CORBA::MARSHAL);
+}
+
+// A HousingID is 0 or 1 in C++; the extraction refuses any other number on
+// the wire, so a reading of an unknown housing never reaches the window.
+TEST(HousekeepingExtraction, RefusesAnUnknownHousing)
+{
+    cdrMemoryStream stream;
+    CORBA::ULong(2) >>= stream;
+    CORBA::Double(20.0) >>= stream;
+    CORBA::Double(30.0) >>= stream;
+    stream.marshalBoolean(false);
+    CORBA::ULongLong(0) >>= stream;
+    CORBA::Any any(KOV::_tc_HousekeepingData, nullptr);
+    any.NP_unmarshalDataOnly(stream);
+
+    const KOV::HousekeepingData* extracted = nullptr;
     EXPECT_THROW((void)(any >>= extracted), CORBA::MARSHAL);
 }
 
