@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_colour.h"
+#include "frame_pacer.h"
 
 #include <QRect>
 #include <QString>
@@ -14,8 +15,9 @@
 // two colours, a units text, a value and a range.
 //
 // Readings may arrive thousands of times a second: the setters only change
-// state and schedule a paint; everything shown is drawn from that state, so
-// covering and uncovering the window shows the same picture.
+// state and ask for a paint at the next frame, so the gauge paints at most
+// once a frame however fast readings come; everything shown is drawn from
+// that state, so covering and uncovering the window shows the same picture.
 class CLevelBar : public QWidget {
     Q_OBJECT
 
@@ -83,6 +85,7 @@ private:
     int min_ = 0;
     int max_ = 0;
     Shown shown_ = Shown::Nothing;
+    FramePacer repaint_;
     bool created_ = false;
     bool border_ = false;
     bool showText_ = false;
