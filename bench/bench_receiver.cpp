@@ -91,8 +91,8 @@ struct WindowFigures : QObject {
     std::int64_t unpaintedSinceNs = 0; // arrival of the oldest reading not painted yet
     std::int64_t firstArrivalNs = 0;
     std::int64_t lastArrivalNs = 0;
-    long gaugePaints = 0;
-    long labelPaints = 0;
+    std::vector<std::int64_t> gaugePaintNs;
+    std::vector<std::int64_t> labelPaintNs; // both reading labels of the setpoints window
     std::vector<double> staleMs;
     QObject* gauge = nullptr;
 
@@ -101,10 +101,10 @@ struct WindowFigures : QObject {
         if (event->type() != QEvent::Paint || firstArrivalNs == 0)
             return false;
         if (watched != gauge) {
-            ++labelPaints;
+            labelPaintNs.push_back(nowNs());
             return false;
         }
-        ++gaugePaints;
+        gaugePaintNs.push_back(nowNs());
         if (unpaintedSinceNs != 0)
             staleMs.push_back((nowNs() - unpaintedSinceNs) / 1e6);
         unpaintedSinceNs = 0;
@@ -148,9 +148,14 @@ double percentile(std::vector<double> values, double p)
 void printFigures(const WindowFigures& f, bool shown, double windowMs)
 {
     const double seconds = std::max(1e-9, (f.lastArrivalNs - f.firstArrivalNs) / 1e9);
+    // The paints that showed the last readings after the flood are not part of its rate.
+    const auto during = [&](const std::vector<std::int64_t>& paints) {
+        return std::count_if(
+            paints.begin(), paints.end(), [&](std::int64_t ns) { return ns <= f.lastArrivalNs; });
+    };
     std::printf("paints_per_s=%.1f label_paints_per_s=%.1f stale_p50_ms=%.2f stale_p99_ms=%.2f "
                 "stale_max_ms=%.2f shown=%d window_ms=%.1f\n",
-        f.gaugePaints / seconds, f.labelPaints / 2 / seconds, percentile(f.staleMs, 0.5),
+        during(f.gaugePaintNs) / seconds, during(f.labelPaintNs) / 2.0 / seconds, percentile(f.staleMs, 0.5),
         percentile(f.staleMs, 0.99),
         f.staleMs.empty() ? -1.0 : *std::max_element(f.staleMs.begin(), f.staleMs.end()), shown ? 1 : 0);
 }
