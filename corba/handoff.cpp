@@ -2,9 +2,6 @@
 
 #include <QThread>
 
-#include <sched.h>
-
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -37,48 +34,10 @@ struct Handoff::Request {
     bool running = false;
     bool done = false;
     std::exception_ptr error;
-    // Set with done, last: read without the lock while the sender spins.
-    std::atomic<bool> finished{false};
 };
 
-namespace {
-
-// A handler takes some tens of microseconds; waiting that long on the
-// processor saves the sender a sleep and a wake-up. Only where the GUI
-// thread has another processor to run on meanwhile.
-constexpr std::chrono::microseconds spinLimit(50);
-
-bool severalProcessors()
-{
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    return sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 1;
-}
-
-// True when the request was finished within the spin limit.
-bool spinUntilFinished(const std::atomic<bool>& finished)
-{
-    const auto until = std::chrono::steady_clock::now() + spinLimit;
-    do {
-        for (int i = 0; i < 64; ++i) {
-            if (finished.load(std::memory_order_acquire))
-                return true;
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        }
-    } while (std::chrono::steady_clock::now() < until);
-    return false;
-}
-
-} // namespace
-
 Handoff::Handoff(HandoffReceiver* receiver, QObject* parent)
-    : QObject(parent),
-      receiver_(receiver),
-      shared_(std::make_shared<Shared>()),
-      receiverUp_(false),
-      spin_(severalProcessors())
+    : QObject(parent), receiver_(receiver), shared_(std::make_shared<Shared>()), receiverUp_(false)
 {}
 
 Handoff::~Handoff()
@@ -142,8 +101,6 @@ bool Handoff::queueAndWait(Request& request)
     // the lock.
     if (wake)
         QMetaObject::invokeMethod(this, &Handoff::deliverNext, Qt::QueuedConnection);
-    if (spin_ && spinUntilFinished(request.finished))
-        return true;
 
     std::unique_lock<std::mutex> lock(shared->mutex);
     shared->changed.wait(lock, [&] { return request.done || (shared->closed && !request.running); });
@@ -174,7 +131,6 @@ void Handoff::deliverNext()
         std::lock_guard<std::mutex> lock(shared->mutex);
         request->error = error;
         request->done = true;
-        request->finished.store(true, std::memory_order_release);
     }
     // After unlocking, so that the woken sender does not block on the lock
     // again; `request` may be gone by now, `shared` is ours.

@@ -78,7 +78,6 @@ private:
     HandoffReceiver* receiver_;
     std::shared_ptr<Shared> shared_;
     std::atomic<bool> receiverUp_;
-    const bool spin_; // whether a sender waits on the processor first
 };
 
 #endif
