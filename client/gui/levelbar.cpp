@@ -108,7 +108,7 @@ void CLevelBar::SetUnits(const QString& units)
     units_ = units.left(maxUnits);
     if (shown_ != Shown::Reading)
         return;
-    formatText();
+    textStale_ = true;
     repaint_.request();
 }
 
@@ -130,7 +130,7 @@ void CLevelBar::SetValue(double reading, int min, int max)
         // Clamping first keeps the cast defined for any reading; the bar is
         // full from max on and empty below min either way.
         whole_ = static_cast<std::int64_t>(std::clamp(reading, double(min) - 1.0, double(max)));
-        formatText();
+        textStale_ = true;
     }
     repaint_.request();
     if (QAccessible::isActive()) {
@@ -189,6 +189,9 @@ QString CLevelBar::valueText() const
 {
     switch (shown_) {
     case Shown::Reading:
+        // Made when shown or read, not for every one of a flood of readings.
+        if (textStale_)
+            formatText();
         return text_;
     case Shown::InvalidData:
         return invalidDataText();
@@ -252,8 +255,9 @@ bool CLevelBar::sameAsShown(Shown kind, double reading, int min, int max) const
         (reading == reading_ && std::signbit(reading) == std::signbit(reading_));
 }
 
-void CLevelBar::formatText()
+void CLevelBar::formatText() const
 {
+    textStale_ = false;
     text_ = QString::asprintf("%12.2f%ls", reading_, qUtf16Printable(units_));
     text_.truncate(maxText);
     qsizetype blanks = 0;

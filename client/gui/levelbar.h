@@ -73,12 +73,13 @@ private:
     };
 
     bool sameAsShown(Shown kind, double reading, int min, int max) const;
-    void formatText();
+    void formatText() const;
 
     Rgb barColour_;
     Rgb bkColour_;
     QString units_;
-    QString text_;
+    mutable QString text_; // the reading's text, made on demand
+    mutable bool textStale_ = true;
     QString stateText_;
     double reading_ = 0.0;
     std::int64_t whole_ = 0; // the reading cut toward zero, kept within min - 1 .. max
