@@ -8,8 +8,10 @@
 // Prints the consumer's IOR as its first line, serves pushes until the
 // pusher's "disconnect", then prints one line of figures of the window:
 //   paints_per_s=N label_paints_per_s=N stale_p50_ms=N stale_p99_ms=N stale_max_ms=N shown=0|1
+//   window_ms=N
 // where staleness is the time from a reading's arrival to the first paint of
-// the gauge after it, and shown tells whether the last reading was painted.
+// the gauge after it, shown tells whether the last reading was painted, and
+// window_ms is the time to create and show the windows.
 //
 //   bench_receiver raw|handoff|window
 #include "alarmdialog.h"
