@@ -4,9 +4,13 @@
 // gives the GUI thread one message per event-loop pass, hence the default of
 // one; the second argument packs more into a pass. Prints the append rate,
 // the longest event-loop pass and the peak memory of the process; fails when
-// the peak reaches 300 MB or a message is missing.
+// the peak reaches 300 MB or a message is missing. Then, with the list full,
+// messages come through the hand-off from another thread at 10,000 a second
+// for five seconds, as from the ORB thread, and the longest stall of the GUI
+// thread (the longest gap between ticks of a 1 ms timer) is printed.
 //
 //   bench_message_list [messages [messages-per-pass]]
+#include "handoff.h"
 #include "link_state.h"
 #include "message_list_model.h"
 #include "resources.h"
@@ -14,15 +18,20 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTableView>
+#include <QTimer>
 
 #include <kov.hh>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <time.h>
 
 namespace {
@@ -105,6 +114,61 @@ struct PassTimes {
     }
 };
 
+// Gives every handed-off message to the window, as the main window does.
+class ToStatusDialog : public HandoffReceiver {
+public:
+    explicit ToStatusDialog(CKovStatusDialog& dialog) : dialog_(dialog) {}
+    void OnEvent(const CORBA::TypeCode*, const void* value) override
+    {
+        dialog_.OnMessage(static_cast<const KOV::Message*>(value));
+    }
+
+private:
+    CKovStatusDialog& dialog_;
+};
+
+struct Flood {
+    long sent = 0;
+    double stallMs = 0;
+};
+
+// Messages numbered from `first` at `rate` a second for `seconds`, each a
+// blocking hand-off from a thread of their own.
+Flood floodThroughHandoff(CKovStatusDialog& dialog, long first, long rate, int seconds)
+{
+    ToStatusDialog receiver(dialog);
+    Handoff handoff(&receiver);
+    std::atomic<bool> over{false};
+    std::atomic<long> sent{0};
+    std::thread sender([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (long i = 0; !over; ++i) {
+            std::this_thread::sleep_until(start + std::chrono::nanoseconds(i * 1000000000LL / rate));
+            const KOV::Message m = makeMessage(static_cast<unsigned>(first + i));
+            if (!handoff.send(KOV::_tc_Message, &m))
+                return;
+            ++sent;
+        }
+    });
+    qint64 worstNs = 0;
+    QElapsedTimer sinceBeat;
+    sinceBeat.start();
+    QTimer beat;
+    beat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        worstNs = std::max(worstNs, sinceBeat.nsecsElapsed());
+        sinceBeat.start();
+    });
+    beat.start(1);
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    over = true;
+    handoff.close();
+    sender.join();
+    return Flood{sent.load(), worstNs / 1e6};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -130,7 +194,14 @@ int main(int argc, char** argv)
     PassTimes passes;
     QElapsedTimer all;
     all.start();
+    const long tenth = std::max(1L, messages / 10);
+    qint64 firstTenthNs = 0;
+    qint64 lastTenthFromNs = 0;
     for (long n = 0; n < messages;) {
+        if (n >= tenth && firstTenthNs == 0)
+            firstTenthNs = all.nsecsElapsed();
+        if (n >= messages - tenth && lastTenthFromNs == 0)
+            lastTenthFromNs = all.nsecsElapsed();
         for (const long end = std::min(messages, n + perPass); n < end; ++n)
             QMetaObject::invokeMethod(
                 &dialog, [&dialog, m = makeMessage(static_cast<unsigned>(n))] { dialog.OnMessage(&m); },
@@ -138,6 +209,13 @@ int main(int argc, char** argv)
         passes.run();
     }
     const double seconds = all.nsecsElapsed() / 1e9;
+    const qint64 fillEndNs = all.nsecsElapsed();
+
+    // The last rows reach the view with the next frame.
+    QElapsedTimer settle;
+    settle.start();
+    while (dialog.model()->rowCount() < messages && settle.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 
     // The operator jumps to the newest message.
     dialog.findChild<QTableView*>()->scrollToBottom();
@@ -154,8 +232,15 @@ int main(int argc, char** argv)
     std::printf("rows/second        %.0f (%.2f s)\n", messages / seconds, seconds);
     std::printf("worst pass         %.2f ms, %.2f ms of processor time (mean %.3f ms over %ld passes)\n",
         passes.worstNs / 1e6, passes.worstCpuNs / 1e6, passes.totalNs / 1e6 / passes.count, passes.count);
+    std::printf("append us          %.2f first 10%%, %.2f last 10%%\n", firstTenthNs / 1e3 / tenth,
+        (fillEndNs - lastTenthFromNs) / 1e3 / tenth);
     std::printf("jump to last row   %.2f ms\n", jumpNs / 1e6);
     std::printf("peak resident      %.1f MB (limit %ld MB)\n", peakKb / 1024.0, peakLimitKb / 1024);
+    const long rate = 10000;
+    const Flood flood = floodThroughHandoff(dialog, messages, rate, 5);
+    std::printf("longest stall      %.2f ms (%ld messages at %ld a second through the hand-off)\n",
+        flood.stallMs, flood.sent, rate);
+    std::printf("peak resident now  %.1f MB\n", peakResidentKb() / 1024.0);
     if (!complete) {
         std::printf("FAIL: the list does not hold every message\n");
         return 1;

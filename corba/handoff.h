@@ -5,6 +5,7 @@
 #include <omniORB4/CORBA.h>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -69,10 +70,10 @@ private:
     struct Shared;
     struct Request;
 
-    bool deliver(std::function<void()> call);
-    Q_INVOKABLE void deliverNext();
-    void run(Shared& shared, Request& request);
-    static bool waitFor(Shared& shared, const Request& request);
+    bool deliver(Request& request);
+    bool queueAndWait(Request& request);
+    void deliverNext();
+    std::exception_ptr handle(const Request& request);
 
     HandoffReceiver* receiver_;
     std::shared_ptr<Shared> shared_;

@@ -25,7 +25,10 @@ QString readingText(double value)
 } // namespace
 
 CAlarmDialog::CAlarmDialog(ClientHost& host, QWidget* parent)
-    : QDialog(parent), host_(host), ui_(std::make_unique<Ui::CAlarmDialog>())
+    : QDialog(parent),
+      host_(host),
+      ui_(std::make_unique<Ui::CAlarmDialog>()),
+      showReadings_([this] { showReadings(); }, this)
 {
     ui_->setupUi(this);
     bindSetpoints();
@@ -73,9 +76,25 @@ void CAlarmDialog::OnHousekeeping(const KOV::HousekeepingData* reading)
         return;
     currentTemp_ = reading->temp;
     currentRh_ = reading->rh;
-    ui_->currentTempValue->setText(readingText(currentTemp_));
-    ui_->currentRhValue->setText(readingText(currentRh_));
+    // A shown window follows the screen, not the readings; a hidden one
+    // costs no paint and is simply kept current.
+    if (isVisible())
+        showReadings_.request();
+    else
+        showReadings();
+}
+
+void CAlarmDialog::showReadings()
+{
+    setIfChanged(ui_->currentTempValue, readingText(currentTemp_));
+    setIfChanged(ui_->currentRhValue, readingText(currentRh_));
     EvaluateAlarms();
+}
+
+void CAlarmDialog::setIfChanged(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
 }
 
 void CAlarmDialog::EvaluateAlarms()
@@ -92,10 +111,13 @@ void CAlarmDialog::EvaluateAlarms()
 void CAlarmDialog::showStatus(QLineEdit* field, AlarmLevels::State state, const char* text, Rgb colour)
 {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, QColor(colour.r, colour.g, colour.b));
+    const QColor base(colour.r, colour.g, colour.b);
     // Black reads on every status colour, whatever the desktop theme.
-    palette.setColor(QPalette::Text, Qt::black);
-    field->setPalette(palette);
+    if (palette.color(QPalette::Base) != base || palette.color(QPalette::Text) != Qt::black) {
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, Qt::black);
+        field->setPalette(palette);
+    }
     // Readings may come many times a second: tell screen readers of changes only.
     const QString shown = QString::fromLatin1(text);
     if (field->text() != shown)
@@ -108,6 +130,7 @@ void CAlarmDialog::showStatus(QLineEdit* field, AlarmLevels::State state, const 
 void CAlarmDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    showReadings_.flushNow();
     EvaluateAlarms();
 }
 

@@ -2,6 +2,7 @@
 
 #include "alarm_levels.h"
 #include "display_colour.h"
+#include "frame_pacer.h"
 
 #include <QDialog>
 
@@ -58,6 +59,8 @@ private:
         double AlarmSetpoints::*field;
     };
 
+    void showReadings();
+    static void setIfChanged(QLabel* label, const QString& text);
     void bindSetpoints();
     void fillEdits();
     void store(const Setpoint& pressed);
@@ -74,4 +77,5 @@ private:
     double currentRh_ = AlarmLevels::noData;
     Rgb tempStatusColour_ = DisplayColour::noData;
     Rgb rhStatusColour_ = DisplayColour::noData;
+    FramePacer showReadings_;
 };

@@ -144,17 +144,18 @@ void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
         return;
     CORBA::TypeCode_ptr code = const_cast<CORBA::TypeCode_ptr>(type);
 
-    if (code->equal(KOV::_tc_Event)) {
-        const auto* event = static_cast<const KOV::Event*>(value);
-        KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
-            static_cast<int>(event->arrival_time));
-    } else if (code->equal(KOV::_tc_HousekeepingData)) {
+    // Readings first: they are most of the traffic.
+    if (code->equal(KOV::_tc_HousekeepingData)) {
         const auto* reading = static_cast<const KOV::HousekeepingData*>(value);
         const int housing = static_cast<int>(reading->id);
         if (housing < 0 || housing >= housingCount)
             return;
         UpdateHousing(*reading);
         alarms_[housing]->OnHousekeeping(reading);
+    } else if (code->equal(KOV::_tc_Event)) {
+        const auto* event = static_cast<const KOV::Event*>(value);
+        KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
+            static_cast<int>(event->arrival_time));
     } else if (code->equal(KOV::_tc_Message)) {
         forward(*static_cast<const KOV::Message*>(value));
     } else if (code->equal(CORBA::_tc_string)) {

@@ -79,7 +79,7 @@ void drawTextClipped(
 
 } // namespace
 
-CLevelBar::CLevelBar(QWidget* parent) : QWidget(parent)
+CLevelBar::CLevelBar(QWidget* parent) : QWidget(parent), repaint_([this] { update(); }, this)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(levelBarAccessible);
@@ -108,8 +108,8 @@ void CLevelBar::SetUnits(const QString& units)
     units_ = units.left(maxUnits);
     if (shown_ != Shown::Reading)
         return;
-    formatText();
-    update();
+    textStale_ = true;
+    repaint_.request();
 }
 
 void CLevelBar::SetValue(double reading, int min, int max)
@@ -120,10 +120,8 @@ void CLevelBar::SetValue(double reading, int min, int max)
     // -1 is the instrument's no-data value; a non-finite reading carries no data either.
     const bool invalid = !std::isfinite(reading) || std::trunc(reading) == -1.0;
     const Shown kind = invalid ? Shown::InvalidData : Shown::Reading;
-    if (sameAsShown(kind, reading, min, max)) {
-        update();
+    if (sameAsShown(kind, reading, min, max))
         return;
-    }
     shown_ = kind;
     reading_ = reading;
     min_ = min;
@@ -132,9 +130,9 @@ void CLevelBar::SetValue(double reading, int min, int max)
         // Clamping first keeps the cast defined for any reading; the bar is
         // full from max on and empty below min either way.
         whole_ = static_cast<std::int64_t>(std::clamp(reading, double(min) - 1.0, double(max)));
-        formatText();
+        textStale_ = true;
     }
-    update();
+    repaint_.request();
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, hasValidReading() ? QVariant(reading_) : QVariant());
         QAccessible::updateAccessibility(&event);
@@ -151,7 +149,7 @@ void CLevelBar::Reset()
     if (shown_ == Shown::Nothing)
         return;
     shown_ = Shown::Nothing;
-    update();
+    repaint_.request();
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, QVariant());
         QAccessible::updateAccessibility(&event);
@@ -160,15 +158,19 @@ void CLevelBar::Reset()
 
 bool CLevelBar::SetBarColor(Rgb colour)
 {
+    if (colour == barColour_)
+        return true;
     barColour_ = colour;
-    update();
+    repaint_.request();
     return true;
 }
 
 bool CLevelBar::SetBkColor(Rgb colour)
 {
+    if (colour == bkColour_)
+        return true;
     bkColour_ = colour;
-    update();
+    repaint_.request();
     return true;
 }
 
@@ -187,6 +189,9 @@ QString CLevelBar::valueText() const
 {
     switch (shown_) {
     case Shown::Reading:
+        // Made when shown or read, not for every one of a flood of readings.
+        if (textStale_)
+            formatText();
         return text_;
     case Shown::InvalidData:
         return invalidDataText();
@@ -250,8 +255,9 @@ bool CLevelBar::sameAsShown(Shown kind, double reading, int min, int max) const
         (reading == reading_ && std::signbit(reading) == std::signbit(reading_));
 }
 
-void CLevelBar::formatText()
+void CLevelBar::formatText() const
 {
+    textStale_ = false;
     text_ = QString::asprintf("%12.2f%ls", reading_, qUtf16Printable(units_));
     text_.truncate(maxText);
     qsizetype blanks = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_colour.h"
+#include "frame_pacer.h"
 
 #include <QRect>
 #include <QString>
@@ -14,8 +15,9 @@
 // two colours, a units text, a value and a range.
 //
 // Readings may arrive thousands of times a second: the setters only change
-// state and schedule a paint; everything shown is drawn from that state, so
-// covering and uncovering the window shows the same picture.
+// state and ask for a paint at the next frame, so the gauge paints at most
+// once a frame however fast readings come; everything shown is drawn from
+// that state, so covering and uncovering the window shows the same picture.
 class CLevelBar : public QWidget {
     Q_OBJECT
 
@@ -71,18 +73,20 @@ private:
     };
 
     bool sameAsShown(Shown kind, double reading, int min, int max) const;
-    void formatText();
+    void formatText() const;
 
     Rgb barColour_;
     Rgb bkColour_;
     QString units_;
-    QString text_;
+    mutable QString text_; // the reading's text, made on demand
+    mutable bool textStale_ = true;
     QString stateText_;
     double reading_ = 0.0;
     std::int64_t whole_ = 0; // the reading cut toward zero, kept within min - 1 .. max
     int min_ = 0;
     int max_ = 0;
     Shown shown_ = Shown::Nothing;
+    FramePacer repaint_;
     bool created_ = false;
     bool border_ = false;
     bool showText_ = false;

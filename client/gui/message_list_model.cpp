@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent)
+MessageListModel::MessageListModel(QObject* parent)
+    : QAbstractTableModel(parent), commit_([this] { commit(); }, this)
 {
     // Loaded once: data() is asked for an icon on every paint of a row.
     for (std::size_t i = 0; i < icons_.size(); ++i)
@@ -24,10 +25,7 @@ void MessageListModel::append(const char* text, std::uint32_t priority, std::int
     rowChunks_[chunk][stored_ % rowsPerChunk] =
         Row{arrivalTime, kept, static_cast<std::uint32_t>(length), priority};
     ++stored_;
-    if (commitPending_)
-        return;
-    commitPending_ = true;
-    QMetaObject::invokeMethod(this, &MessageListModel::commit, Qt::QueuedConnection);
+    commit_.request();
 }
 
 const char* MessageListModel::keepText(const char* text, std::size_t length)
@@ -55,7 +53,6 @@ const char* MessageListModel::keepText(const char* text, std::size_t length)
 
 void MessageListModel::commit()
 {
-    commitPending_ = false;
     if (shown_ == stored_)
         return;
     beginInsertRows(QModelIndex(), shown_, stored_ - 1);

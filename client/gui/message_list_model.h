@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame_pacer.h"
+
 #include <QAbstractTableModel>
 #include <QIcon>
 
@@ -15,8 +17,8 @@
 // is a small fixed record in fixed-size chunks (appending never moves what
 // is stored) and its text stays UTF-8 in a chunked arena; the display texts
 // are made only when the view asks for them. Appended rows reach the view
-// together once per event-loop pass: one insertion per row would make the
-// view redo its layout once per message.
+// together once a frame, in arrival order: one insertion per row costs the
+// view far more than the row itself, and more the longer the list.
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -31,7 +33,7 @@ public:
     explicit MessageListModel(QObject* parent = nullptr);
     ~MessageListModel() override;
 
-    // Stores a row at the end; the view sees it at the next event-loop pass.
+    // Stores a row at the end; the view sees it within a frame.
     // `text` is UTF-8 and may be null (no text); `arrivalTime` counts seconds
     // since 1970 UTC.
     void append(const char* text, std::uint32_t priority, std::int64_t arrivalTime);
@@ -70,6 +72,6 @@ private:
     std::size_t textLeft_ = 0;
     int stored_ = 0;
     int shown_ = 0;
-    bool commitPending_ = false;
+    FramePacer commit_;
     std::array<QIcon, 3> icons_;
 };

@@ -53,10 +53,15 @@ struct StatusFixture : testing::Test {
         dialog.OnMessage(&m);
     }
 
-    // What the list holds: rows reach the view at the next event-loop pass.
+    // What the list holds: rows reach the view within a frame.
+    void untilListed()
+    {
+        EXPECT_TRUE(
+            QTest::qWaitFor([this] { return list()->model()->rowCount() == dialog.rowCount(); }, 2000));
+    }
     QVariant data(int row, int column, int role)
     {
-        QCoreApplication::processEvents();
+        untilListed();
         const QAbstractItemModel* shown = list()->model();
         return shown->data(shown->index(row, column), role);
     }
@@ -65,7 +70,7 @@ struct StatusFixture : testing::Test {
     // What a screen reader hears of a cell.
     QString spoken(int row, int column, QAccessible::Text what)
     {
-        QCoreApplication::processEvents();
+        untilListed();
         QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list());
         return table->tableInterface()->cellAt(row, column)->text(what);
     }
@@ -160,6 +165,21 @@ TEST_F(StatusFixture, EveryMessageGetsItsRow)
     }
     EXPECT_EQ(spoken(3, 0, QAccessible::Description), QStringLiteral("Priority 3"));
     EXPECT_EQ(list()->model()->rowCount(), 7);
+}
+
+// Messages arriving between two frames reach the view as one insertion, in
+// their order.
+TEST_F(StatusFixture, AFloodReachesTheViewInBatchesInArrivalOrder)
+{
+    int insertions = 0;
+    QObject::connect(list()->model(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+    const QString texts[] = {QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third")};
+    for (int i = 0; i < 1000; ++i)
+        receive(texts[i % 3].toUtf8().constData(), 0, i);
+    EXPECT_EQ(cell(999, 2), texts[0]);
+    EXPECT_EQ(insertions, 1);
+    for (int row : {0, 1, 2, 500, 998})
+        EXPECT_EQ(cell(row, 2), texts[row % 3]) << row;
 }
 
 TEST_F(StatusFixture, MessageReceivedWhileHiddenIsListedWhenShown)
