@@ -113,6 +113,7 @@ void Handoff::deliverNext()
 {
     std::shared_ptr<Shared> shared = shared_;
     Request* request = nullptr;
+    bool more = false;
     {
         std::lock_guard<std::mutex> lock(shared->mutex);
         // close() has emptied the queue: those senders are gone already.
@@ -123,9 +124,10 @@ void Handoff::deliverNext()
         request = shared->pending.front();
         shared->pending.pop_front();
         request->running = true;
-        shared->wakePosted = !shared->pending.empty();
+        // Another wake-up is needed for the rest, posted once this one is done.
+        more = !shared->pending.empty();
+        shared->wakePosted = more;
     }
-    const bool more = shared->wakePosted;
     const std::exception_ptr error = handle(*request);
     {
         std::lock_guard<std::mutex> lock(shared->mutex);
