@@ -14,7 +14,7 @@ namespace {
 
 constexpr long long maxHousingNumber = 32767;
 
-HousingID housingOf(const std::string& word)
+CORBA::ULong housingOf(const std::string& word)
 {
     if (word == "0" || word == "e" || word == "electronics")
         return ELECTRONICS_HOUSING;
@@ -23,7 +23,7 @@ HousingID housingOf(const std::string& word)
     // Another number goes out as it is: a housing the client does not know.
     long long number = 0;
     if (CommandScanner::parseInteger(word, number) && number >= 0 && number <= maxHousingNumber)
-        return static_cast<HousingID>(number);
+        return static_cast<CORBA::ULong>(number);
     throw CommandError("bad HOUSING \"" + word + "\" (0, 1, e, s, electronics, spectrograph or up to 32767)");
 }
 
@@ -134,14 +134,14 @@ TimeBase::TimeT CommandInterpreter::timeOf(CommandScanner& words)
 
 void CommandInterpreter::pushReading(CommandScanner& words)
 {
-    KOV::HousekeepingData data;
-    data.readingTime = timeOf(words);
-    data.id = housingOf(words.requiredWord("HOUSING"));
-    data.temp = words.sensorValue("TEMP");
-    data.rh = words.sensorValue("RH");
-    data.wateralarm = words.integer("WATER", 0, 1) == 1;
+    WireReading reading;
+    reading.time = timeOf(words);
+    reading.housing = housingOf(words.requiredWord("HOUSING"));
+    reading.temp = words.sensorValue("TEMP");
+    reading.rh = words.sensorValue("RH");
+    reading.water = words.integer("WATER", 0, 1) == 1;
     words.expectEnd();
-    notifier_.publish(factory_.reading(data));
+    notifier_.publish(factory_.reading(reading));
 }
 
 void CommandInterpreter::pushMessage(CommandScanner& words)

@@ -38,14 +38,21 @@ OutgoingEvent EventFactory::wrap(const char* tag, const CORBA::Any& value, std::
     return out;
 }
 
-OutgoingEvent EventFactory::reading(const KOV::HousekeepingData& data) const
+OutgoingEvent EventFactory::reading(const WireReading& reading) const
 {
-    CORBA::Any value;
-    value <<= data;
+    // The struct's CDR form, member by member, under its own TypeCode.
+    cdrMemoryStream stream;
+    reading.housing >>= stream;
+    reading.temp >>= stream;
+    reading.rh >>= stream;
+    stream.marshalBoolean(reading.water);
+    reading.time >>= stream;
+    CORBA::Any value(KOV::_tc_HousekeepingData, nullptr);
+    value.NP_unmarshalDataOnly(stream);
     return wrap("housekeeping", value,
-        "kind=reading housing=" + std::to_string(static_cast<int>(data.id)) +
-            " temp=" + SimLog::sensorValue(data.temp) + " rh=" + SimLog::sensorValue(data.rh) +
-            " water=" + (data.wateralarm ? "1" : "0") + " time=" + std::to_string(data.readingTime));
+        "kind=reading housing=" + std::to_string(reading.housing) +
+            " temp=" + SimLog::sensorValue(reading.temp) + " rh=" + SimLog::sensorValue(reading.rh) +
+            " water=" + (reading.water ? "1" : "0") + " time=" + std::to_string(reading.time));
 }
 
 OutgoingEvent EventFactory::message(const KOV::Message& message) const

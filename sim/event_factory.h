@@ -7,6 +7,17 @@
 
 #include <string>
 
+// A KOV::HousekeepingData as it goes on the wire. The housing is a plain
+// number so that one no HousingID names (a faulty instrument) can be sent:
+// such a value in the enum itself would be undefined behaviour.
+struct WireReading {
+    CORBA::ULong housing = 0;
+    CORBA::Double temp = 0.0;
+    CORBA::Double rh = 0.0;
+    bool water = false;
+    TimeBase::TimeT time = 0;
+};
+
 // Wraps the instrument's payloads into channel events. Messages go through
 // MessageCodec so that texts beyond the 128-character bound travel whole.
 class EventFactory {
@@ -14,7 +25,7 @@ public:
     // The ORB builds the TypeCode of the "unknown" struct.
     explicit EventFactory(CORBA::ORB_ptr orb);
 
-    OutgoingEvent reading(const KOV::HousekeepingData& data) const;
+    OutgoingEvent reading(const WireReading& reading) const;
     OutgoingEvent message(const KOV::Message& message) const;
     OutgoingEvent instrumentEvent(const KOV::Event& record) const;
     OutgoingEvent text(const std::string& text) const;

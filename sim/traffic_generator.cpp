@@ -186,13 +186,13 @@ void TrafficGenerator::floodTick(long n)
 
 void TrafficGenerator::reading(int housing, double temp, double rh, bool water)
 {
-    KOV::HousekeepingData data;
-    data.id = housing == 0 ? ELECTRONICS_HOUSING : SPECTROGRAPH_HOUSING;
-    data.temp = temp;
-    data.rh = rh;
-    data.wateralarm = water;
-    data.readingTime = EventFactory::now();
-    sink_.publish(factory_.reading(data));
+    WireReading reading;
+    reading.housing = housing == 0 ? ELECTRONICS_HOUSING : SPECTROGRAPH_HOUSING;
+    reading.temp = temp;
+    reading.rh = rh;
+    reading.water = water;
+    reading.time = EventFactory::now();
+    sink_.publish(factory_.reading(reading));
 }
 
 void TrafficGenerator::message(MessagePriority priority, const std::string& text)
