@@ -19,6 +19,9 @@ TestConsumer::~TestConsumer()
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (_refcount_value() > 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // The count is the ORB's own; the lock orders the last call's writes
+    // before the members are destroyed.
+    std::lock_guard<std::mutex> lastCall(mutex_);
 }
 
 Event_Comm::Consumer_ptr TestConsumer::reference()
