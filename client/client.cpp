@@ -1,7 +1,10 @@
 #include "client.h"
 
+#include "client_events.h"
 #include "clientdialog.h"
 #include "exception_printer.h"
+#include "history_recorder.h"
+#include "history_settings.h"
 #include "link_state.h"
 #include "message_boxes.h"
 
@@ -40,6 +43,8 @@ void CKovClientApp::shutDown()
 {
     handoff_.setReceiverUp(false);
     handoff_.close();
+    if (history_)
+        history_->stop();
     worker_.stop();
     if (subscribed_)
         closeReception();
@@ -57,6 +62,7 @@ int CKovClientApp::InitInstance()
     settings_.openDefaultConfig();
     store_.loadSetpoints(electronicsName, 0);
     store_.loadSetpoints(spectrographName, 1);
+    startHistory();
 
     if (!Connect())
         return 0;
@@ -66,6 +72,10 @@ int CKovClientApp::InitInstance()
         handoff_.setReceiverUp(false);
         emit finished();
     });
+    history_->attach(dialog_->events(), dialog_.get());
+    for (int housing = 0; housing < SetpointStore::housingCount; ++housing)
+        history_->recordSetpoints(housing, setpoints_[housing]);
+    emitLink(History::LinkEvent::Connected);
     handoff_.setReceiver(dialog_.get());
     dialog_->Create();
     dialog_->showNormal();
@@ -94,6 +104,23 @@ int CKovClientApp::Connect()
     }
     linkState().SetConnected(1);
     return 1;
+}
+
+// The history file beside kov.cfg; its writer opens it meanwhile.
+void CKovClientApp::startHistory()
+{
+    std::string problem;
+    const HistorySettings settings = HistorySettings::load(settings_, &problem);
+    if (!problem.empty())
+        ACE_ERROR((LM_WARNING, "%s\n", problem.c_str()));
+    history_ = std::make_unique<HistoryRecorder>(settings_.configFile().directory(), settings, *boxes_);
+}
+
+void CKovClientApp::emitLink(History::LinkEvent kind, std::string reason)
+{
+    if (dialog_)
+        emit dialog_->events().linkChanged(
+            History::LinkChange{kind, std::move(reason), HistoryRecorder::utcNowMs()});
 }
 
 void CKovClientApp::report(const char* logText, const char* boxText)
@@ -159,12 +186,14 @@ void CKovClientApp::finishReconnect(int target, int events)
         return;
     }
     linkState().SetConnected(1);
+    emitLink(History::LinkEvent::Reconnected);
 }
 
 void CKovClientApp::Disconnect()
 {
     if (!linkState().IsConnected())
         return;
+    emitLink(History::LinkEvent::Lost, "the operator ended the client");
     worker_.post([this] {
         try {
             target_.shutdown();
@@ -184,16 +213,18 @@ void CKovClientApp::HandOff(const CORBA::TypeCode* type, const void* value)
 void CKovClientApp::DropLink()
 {
     if (QThread::currentThread() == thread()) {
-        dropLinkNow();
+        dropLinkNow("the event channel dropped the client");
         return;
     }
-    handoff_.invoke([this] { dropLinkNow(); });
+    handoff_.invoke([this] { dropLinkNow("the event channel dropped the client"); });
 }
 
 // GUI thread. The instrument is told on the worker; the subscription and
 // the ORB loop stay as they are.
-void CKovClientApp::dropLinkNow()
+void CKovClientApp::dropLinkNow(const std::string& reason)
 {
+    if (linkState().IsConnected())
+        emitLink(History::LinkEvent::Lost, reason);
     consumer_.close(0);
     worker_.post([this] { target_.shutdown(); });
     linkState().SetConnected(0);
@@ -215,11 +246,12 @@ void CKovClientApp::pollTargetOnTime()
         link.SetTargetOnSeconds(system->elapsedTime(), connection);
     } catch (const CORBA::Exception& ex) {
         ExceptionPrinter::print(ex, "Unexpected exception\n", stderr);
+        std::string reason = std::string("the instrument did not answer: ") + ex._name();
         QMetaObject::invokeMethod(
             this,
-            [this, connection] {
+            [this, connection, reason] {
                 if (linkState().IsConnected() && linkState().connection() == connection)
-                    dropLinkNow();
+                    dropLinkNow(reason);
             },
             Qt::QueuedConnection);
     }

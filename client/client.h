@@ -6,6 +6,7 @@
 #include "consumer.h"
 #include "consumer_host.h"
 #include "handoff.h"
+#include "history_records.h"
 #include "kov_instrument_config.h"
 #include "kovevtconsumer_i.h"
 #include "kovinterface_client.h"
@@ -22,6 +23,7 @@
 #include <vector>
 
 class CKovClientDialog;
+class HistoryRecorder;
 
 // The root of the client: owns every long-lived part, connects to the
 // instrument before any window is shown, reconnects and drops the link, and
@@ -52,6 +54,8 @@ public:
 
     // The main window; null until InitInstance has connected.
     CKovClientDialog* mainDialog() const { return dialog_.get(); }
+    // The history recorder; null until InitInstance has read the settings.
+    HistoryRecorder* history() const { return history_.get(); }
 
     // ClientHost (GUI thread)
     AlarmSetpoints& setpoints(int housing) override;
@@ -75,7 +79,9 @@ signals:
     void finished();
 
 private:
-    void dropLinkNow();
+    void dropLinkNow(const std::string& reason);
+    void startHistory();
+    void emitLink(History::LinkEvent kind, std::string reason = {});
     void pollTargetOnTime();
     void finishReconnect(int target, int events);
     void closeReception();
@@ -93,6 +99,7 @@ private:
     const CommandWords words_;
 
     std::unique_ptr<MessageBoxes> boxes_;
+    std::unique_ptr<HistoryRecorder> history_;
     Handoff handoff_;
     RemoteCallWorker worker_;
     bool reconnecting_ = false;

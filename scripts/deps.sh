@@ -14,6 +14,7 @@ KOV_BUILD_PACKAGES=(
 KOV_RUN_PACKAGES=(
   omniorb-nameserver omniorb
   xvfb x11-utils x11-apps xdotool dbus at-spi2-core python3-pyatspi
+  libqt6sql6-sqlite
 )
 # The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)

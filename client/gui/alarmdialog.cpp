@@ -17,6 +17,17 @@ namespace {
 constexpr double lowestSetpoint = 0.0;
 constexpr double highestSetpoint = 100.0;
 
+History::Setpoint setpointOf(double AlarmSetpoints::*field)
+{
+    if (field == &AlarmSetpoints::tempWarning)
+        return History::Setpoint::TempWarning;
+    if (field == &AlarmSetpoints::rhWarning)
+        return History::Setpoint::RhWarning;
+    if (field == &AlarmSetpoints::overRh)
+        return History::Setpoint::OverRh;
+    return History::Setpoint::OverTemp;
+}
+
 // "%12.2lf", whatever the process locale.
 QString readingText(double value)
 {
@@ -148,8 +159,11 @@ void CAlarmDialog::store(const Setpoint& pressed)
         if (setpoint.field == pressed.field)
             chosen = *value;
     }
+    const double old = setpoints_->*pressed.field;
     setpoints_->*pressed.field = chosen;
     EvaluateAlarms();
+    if (old != chosen)
+        emit setpointStored(setpointOf(pressed.field), old, chosen);
     if (!host_.storeSetpoints())
         host_.messageBoxes().warning(
             this, QStringLiteral("The setpoint could not be written to kov.cfg. See client.log for details"));

@@ -3,6 +3,7 @@
 #include "alarm_levels.h"
 #include "display_colour.h"
 #include "frame_pacer.h"
+#include "history_records.h"
 
 #include <QDialog>
 
@@ -45,6 +46,10 @@ public:
 
     Rgb tempStatusColour() const { return tempStatusColour_; }
     Rgb rhStatusColour() const { return rhStatusColour_; }
+
+signals:
+    // A "Set" changed a setpoint (not emitted when the value stays the same).
+    void setpointStored(History::Setpoint which, double oldValue, double newValue);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "history_records.h"
 
+#include <QMetaMethod>
 #include <QObject>
 
 // The typed path that follows every event: the main window routes each pushed
@@ -15,6 +16,13 @@ class ClientEvents : public QObject {
 
 public:
     using QObject::QObject;
+
+    // Whether anybody listens to messages: a sender can then skip copying
+    // the text.
+    bool hasMessageReceivers() const
+    {
+        return isSignalConnected(QMetaMethod::fromSignal(&ClientEvents::message));
+    }
 
 signals:
     void reading(const History::Reading& reading);

@@ -2,6 +2,7 @@
 
 #include "alarm_levels.h"
 #include "alarmdialog.h"
+#include "client_events.h"
 #include "client_host.h"
 #include "levelbar.h"
 #include "link_state.h"
@@ -16,9 +17,11 @@
 
 #include <kov.hh>
 
+#include <QDateTime>
 #include <QPointer>
 #include <QTimerEvent>
 
+#include <cmath>
 #include <cstdint>
 #include <ctime>
 
@@ -32,7 +35,10 @@ QColor toQColor(Rgb colour)
 } // namespace
 
 CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CKovClientDialog>()), host_(host)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CKovClientDialog>()),
+      host_(host),
+      events_(std::make_unique<ClientEvents>())
 {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -81,6 +87,12 @@ bool CKovClientDialog::Create()
     alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
     alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);
     alarms_[1]->Create(QStringLiteral("KOV Spectrometer Housing Setpoints"), &host_.setpoints(1));
+    for (int housing = 0; housing < housingCount; ++housing)
+        connect(alarms_[housing].get(), &CAlarmDialog::setpointStored, this,
+            [this, housing](History::Setpoint which, double oldValue, double newValue) {
+                emit events_->setpointChanged(History::SetpointChange{
+                    housing, which, oldValue, newValue, QDateTime::currentMSecsSinceEpoch()});
+            });
 
     progress_ = std::make_unique<CKovProgressDialog>(host_, this);
     progress_->Init(this, QStringLiteral("KOV Connect Progress"), CKovProgressDialog::Connecting);
@@ -152,18 +164,22 @@ void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
             return;
         UpdateHousing(*reading);
         alarms_[housing]->OnHousekeeping(reading);
+        emitReading(*reading);
     } else if (code->equal(KOV::_tc_Event)) {
         const auto* event = static_cast<const KOV::Event*>(value);
         KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
             static_cast<int>(event->arrival_time));
     } else if (code->equal(KOV::_tc_Message)) {
-        forward(*static_cast<const KOV::Message*>(value));
+        const auto* message = static_cast<const KOV::Message*>(value);
+        forward(*message);
+        emitMessage(*message);
     } else if (code->equal(CORBA::_tc_string)) {
         KOV::Message message;
         message.text = CORBA::string_dup(static_cast<const char*>(value));
         message.priority = MESSAGE;
         message.arrival_time = static_cast<TimeBase::TimeT>(std::time(nullptr));
         forward(message);
+        emitMessage(message);
     }
 }
 
@@ -171,6 +187,26 @@ void CKovClientDialog::forward(const KOV::Message& message)
 {
     if (status_)
         status_->OnMessage(&message);
+}
+
+// A copy into a plain value: the receivers queue it and return.
+void CKovClientDialog::emitReading(const KOV::HousekeepingData& reading)
+{
+    auto finite = [](double value) { return std::isfinite(value) ? value : History::noData; };
+    emit events_->reading(History::Reading{static_cast<int>(reading.id),
+        static_cast<std::int64_t>(reading.readingTime), QDateTime::currentMSecsSinceEpoch(),
+        finite(reading.temp), finite(reading.rh), static_cast<bool>(reading.wateralarm)});
+}
+
+void CKovClientDialog::emitMessage(const KOV::Message& message)
+{
+    // Only when listened to: the text's copy is the one allocation here.
+    if (!events_->hasMessageReceivers())
+        return;
+    const char* text = message.text.in();
+    emit events_->message(History::MessageRecord{static_cast<int>(message.priority),
+        static_cast<std::int64_t>(message.arrival_time), QDateTime::currentMSecsSinceEpoch(),
+        text ? std::string(text) : std::string()});
 }
 
 void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)

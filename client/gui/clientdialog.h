@@ -12,6 +12,7 @@ class CKovProgressDialog;
 class CKovStatusDialog;
 class CLevelBar;
 class CLinkIndicator;
+class ClientEvents;
 class CTimeIndicator;
 class ClientHost;
 class QLabel;
@@ -68,6 +69,9 @@ public:
     CKovStatusDialog* statusDialog() const { return status_.get(); }
     CAlarmDialog* alarmDialog(int housing) const { return alarms_[housing].get(); }
     CKovProgressDialog* progressDialog() const { return progress_.get(); }
+    // What each event carried, typed, on the GUI thread (after the window
+    // has shown it).
+    ClientEvents& events() const { return *events_; }
     bool timerRunning() const;
 
 signals:
@@ -81,6 +85,8 @@ private:
     void setUpGauges(int housing);
     void setWaterSensor(int housing, Rgb colour, const QString& text);
     void forward(const KOV::Message& message);
+    void emitReading(const KOV::HousekeepingData& reading);
+    void emitMessage(const KOV::Message& message);
     void startTimer1s();
     void stopTimer();
 
@@ -96,6 +102,7 @@ private:
     std::unique_ptr<CLinkIndicator> link_;
     std::unique_ptr<CTimeIndicator> time_;
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
+    std::unique_ptr<ClientEvents> events_;
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
     int timer_ = 0;
     bool exiting_ = false;

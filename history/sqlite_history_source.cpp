@@ -1,0 +1,251 @@
+#include "sqlite_history_source.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <array>
+#include <atomic>
+
+namespace History {
+
+namespace {
+
+std::string connectionName()
+{
+    static std::atomic<int> count{0};
+    return "kov_history_reader_" + std::to_string(++count);
+}
+
+double number(const QVariant& value)
+{
+    return value.isNull() ? noData : value.toDouble();
+}
+
+std::string text(const QVariant& value)
+{
+    return value.toString().toStdString();
+}
+
+} // namespace
+
+SqliteHistorySource::SqliteHistorySource(std::string path)
+    : path_(std::move(path)), connection_(QString::fromStdString(connectionName()))
+{
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db_.setDatabaseName(QString::fromStdString(path_));
+    db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+}
+
+SqliteHistorySource::~SqliteHistorySource()
+{
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+std::string SqliteHistorySource::description() const
+{
+    return "local history " + path_;
+}
+
+// Opened at the first question, so that a file created later is found.
+bool SqliteHistorySource::ready()
+{
+    if (db_.isOpen())
+        return true;
+    if (db_.open())
+        return true;
+    lastError_ = "cannot open " + path_ + ": " + db_.lastError().text().toStdString();
+    return false;
+}
+
+bool SqliteHistorySource::run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values)
+{
+    query.setForwardOnly(true);
+    if (query.prepare(QString::fromLatin1(sql))) {
+        for (qlonglong value : values)
+            query.addBindValue(value);
+        if (query.exec()) {
+            lastError_.clear();
+            return true;
+        }
+    }
+    lastError_ = query.lastError().text().toStdString();
+    return false;
+}
+
+std::vector<Reading> SqliteHistorySource::readings(int housing, std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<Reading> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT reading_time, arrival_ms, temperature, humidity, water FROM readings "
+            "WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? ORDER BY arrival_ms",
+            {housing, fromMs, toMs}))
+        return rows;
+    while (query.next())
+        rows.push_back(Reading{housing, query.value(0).toLongLong(), query.value(1).toLongLong(),
+            number(query.value(2)), number(query.value(3)), query.value(4).toInt() != 0});
+    return rows;
+}
+
+std::vector<MinuteRollup> SqliteHistorySource::rollups(int housing, std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<MinuteRollup> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT minute_ms, min_temperature, max_temperature, mean_temperature, min_humidity, "
+            "max_humidity, mean_humidity, water, reading_count FROM rollups "
+            "WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? ORDER BY minute_ms",
+            {housing, fromMs, toMs}))
+        return rows;
+    while (query.next()) {
+        MinuteRollup row;
+        row.housing = housing;
+        row.minuteMs = query.value(0).toLongLong();
+        row.minTemperature = number(query.value(1));
+        row.maxTemperature = number(query.value(2));
+        row.meanTemperature = number(query.value(3));
+        row.minHumidity = number(query.value(4));
+        row.maxHumidity = number(query.value(5));
+        row.meanHumidity = number(query.value(6));
+        row.water = query.value(7).toInt() != 0;
+        row.count = query.value(8).toInt();
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The set in force at fromMs is each setpoint's last value up to then (each
+// start records the whole set); every later change gives a new whole set.
+std::vector<SetpointsInForce> SqliteHistorySource::setpoints(
+    int housing, std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<SetpointsInForce> sets;
+    if (!ready())
+        return sets;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT time_ms, setpoint, new_value FROM setpoint_changes WHERE housing = ? AND time_ms < ? "
+            "ORDER BY time_ms, seq",
+            {housing, toMs}))
+        return sets;
+    struct Row {
+        std::int64_t time;
+        int which;
+        double value;
+    };
+    std::vector<Row> rows;
+    while (query.next()) {
+        const int which = query.value(1).toInt();
+        if (which >= 0 && which < 4)
+            rows.push_back(Row{query.value(0).toLongLong(), which, query.value(2).toDouble()});
+    }
+
+    std::array<double, 4> values{};
+    std::array<bool, 4> known{};
+    std::int64_t since = fromMs;
+    bool pastFrom = false;
+    auto whole = [&] { return known[0] && known[1] && known[2] && known[3]; };
+    auto inForce = [&] { return SetpointsInForce{since, values[0], values[1], values[2], values[3]}; };
+    for (std::size_t i = 0; i < rows.size();) {
+        const std::int64_t time = rows[i].time;
+        if (time > fromMs && !pastFrom) {
+            pastFrom = true;
+            if (whole())
+                sets.push_back(inForce());
+        }
+        bool changed = false;
+        for (; i < rows.size() && rows[i].time == time; ++i) {
+            const Row& row = rows[i];
+            changed = changed || !known[row.which] || values[row.which] != row.value;
+            values[row.which] = row.value;
+            known[row.which] = true;
+        }
+        if (!changed)
+            continue;
+        since = time;
+        if (pastFrom && whole())
+            sets.push_back(inForce());
+    }
+    if (!pastFrom && whole())
+        sets.push_back(inForce());
+    return sets;
+}
+
+std::vector<MessageRecord> SqliteHistorySource::messages(std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<MessageRecord> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT priority, instrument_time, arrival_ms, message_text FROM messages "
+            "WHERE arrival_ms >= ? AND arrival_ms < ? ORDER BY arrival_ms, seq",
+            {fromMs, toMs}))
+        return rows;
+    while (query.next())
+        rows.push_back(MessageRecord{query.value(0).toInt(), query.value(1).toLongLong(),
+            query.value(2).toLongLong(), text(query.value(3))});
+    return rows;
+}
+
+// The whole sets recorded at each start (old value equal to new) are not
+// changes and are left out.
+std::vector<SetpointChange> SqliteHistorySource::setpointChanges(std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<SetpointChange> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT housing, setpoint, old_value, new_value, time_ms FROM setpoint_changes "
+            "WHERE time_ms >= ? AND time_ms < ? AND old_value <> new_value ORDER BY time_ms, seq",
+            {fromMs, toMs}))
+        return rows;
+    while (query.next())
+        rows.push_back(SetpointChange{query.value(0).toInt(), static_cast<Setpoint>(query.value(1).toInt()),
+            query.value(2).toDouble(), query.value(3).toDouble(), query.value(4).toLongLong()});
+    return rows;
+}
+
+std::vector<LinkChange> SqliteHistorySource::linkChanges(std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<LinkChange> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT kind, reason, time_ms FROM link_changes WHERE time_ms >= ? AND time_ms < ? "
+            "ORDER BY time_ms, seq",
+            {fromMs, toMs}))
+        return rows;
+    while (query.next())
+        rows.push_back(LinkChange{static_cast<LinkEvent>(query.value(0).toInt()), text(query.value(1)),
+            query.value(2).toLongLong()});
+    return rows;
+}
+
+std::vector<AlarmRecord> SqliteHistorySource::alarmRecords(std::int64_t fromMs, std::int64_t toMs)
+{
+    std::vector<AlarmRecord> rows;
+    if (!ready())
+        return rows;
+    QSqlQuery query(db_);
+    if (!run(query,
+            "SELECT action, point, user_name, time_ms FROM alarm_records WHERE time_ms >= ? AND time_ms < ? "
+            "ORDER BY time_ms, seq",
+            {fromMs, toMs}))
+        return rows;
+    while (query.next())
+        rows.push_back(AlarmRecord{static_cast<AlarmAction>(query.value(0).toInt()), text(query.value(1)),
+            text(query.value(2)), query.value(3).toLongLong()});
+    return rows;
+}
+
+} // namespace History

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "history_source.h"
+
+#include <QSqlDatabase>
+
+#include <string>
+
+class QSqlQuery;
+
+namespace History {
+
+// Reads the local history file with a read-only connection of its own,
+// opened on the thread that creates the object (a reader never blocks the
+// writer: WAL). Each answer reads to the end of its statement, so the
+// writer's checkpoints are never held up.
+class SqliteHistorySource : public HistorySource {
+public:
+    explicit SqliteHistorySource(std::string path);
+    ~SqliteHistorySource() override;
+
+    SqliteHistorySource(const SqliteHistorySource&) = delete;
+    SqliteHistorySource& operator=(const SqliteHistorySource&) = delete;
+
+    std::vector<Reading> readings(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<MinuteRollup> rollups(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<SetpointsInForce> setpoints(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<MessageRecord> messages(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<SetpointChange> setpointChanges(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<LinkChange> linkChanges(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
+
+    std::string description() const override;
+    std::string lastError() const override { return lastError_; }
+
+private:
+    bool ready();
+    bool run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values);
+
+    std::string path_;
+    QString connection_;
+    QSqlDatabase db_;
+    std::string lastError_;
+};
+
+} // namespace History

@@ -1,0 +1,179 @@
+// The writer facing a history file it cannot simply use: each case has one
+// outcome, told once.
+#include "history_file.h"
+#include "history_store.h"
+#include "history_writer.h"
+#include "sqlite_history_source.h"
+#include "temp_dir.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+using namespace History;
+using State = HistoryWriter::State;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class Prepare {
+    NotADatabase,
+    Damaged,
+    NewerSchema,
+    ReadOnly,
+    DiskFull
+};
+
+void fillStore(const std::string& path)
+{
+    HistoryStore store(path, "prepare");
+    ASSERT_EQ(store.open(), Fault::None);
+    Batch batch;
+    for (int i = 0; i < 20000; ++i)
+        batch.readings.push_back(Reading{i % 2, 0, 1'700'000'000'000 + i, 20.0, 40.0, false});
+    ASSERT_EQ(store.write(batch), Fault::None);
+}
+
+void setSchemaVersion(const std::string& path, int version)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version"));
+        db.setDatabaseName(QString::fromStdString(path));
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(
+            QSqlQuery(db).exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("version"));
+}
+
+template<class Done>
+bool waitFor(Done done)
+{
+    for (auto until = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < until;
+         std::this_thread::sleep_for(10ms))
+        if (done())
+            return true;
+    return done();
+}
+
+std::size_t asideCount(const std::string& dir)
+{
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        count += entry.path().filename().string().rfind("kovhistory.db.damaged-", 0) == 0;
+    return count;
+}
+
+} // namespace
+
+TEST(HistoryFaults, EachFileFaultHasOneOutcome)
+{
+    struct Case {
+        Prepare prepare;
+        State state;
+        bool movedAside;
+    };
+    const Case cases[] = {{Prepare::NotADatabase, State::Recording, true},
+        {Prepare::Damaged, State::Recording, true}, {Prepare::NewerSchema, State::ReadOnly, false},
+        {Prepare::ReadOnly, State::Paused, false}, {Prepare::DiskFull, State::Paused, false}};
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.prepare));
+        TempDir dir;
+        const std::string path = HistoryFile::pathIn(dir.path());
+        if (c.prepare == Prepare::NotADatabase)
+            std::ofstream(path) << std::string(5000, 'k');
+        if (c.prepare == Prepare::Damaged || c.prepare == Prepare::NewerSchema ||
+            c.prepare == Prepare::ReadOnly)
+            fillStore(path);
+        if (c.prepare == Prepare::Damaged) {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(8192);
+            file << std::string(16384, '\x55');
+        }
+        if (c.prepare == Prepare::NewerSchema)
+            setSchemaVersion(path, 99);
+        if (c.prepare == Prepare::ReadOnly &&
+            std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) != 0)
+            continue; // no immutable files here
+        const auto sizeBefore = std::filesystem::exists(path) ? std::filesystem::file_size(path) : 0;
+
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        if (c.prepare == Prepare::DiskFull) {
+            rlimit small = unlimited;
+            small.rlim_cur = 4096;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        std::mutex mutex;
+        std::vector<std::string> notices;
+        HistoryWriter::Options options;
+        options.path = path;
+        options.retryPeriod = 200ms;
+        options.notice = [&](const std::string& text) {
+            std::lock_guard<std::mutex> lock(mutex);
+            notices.push_back(text);
+        };
+        HistoryWriter writer(options);
+        writer.start();
+        for (int i = 0; i < 3; ++i) {
+            writer.push(Reading{0, 0, 1'800'000'000'000 + i, 21.0, 41.0, false});
+            std::this_thread::sleep_for(300ms);
+        }
+        EXPECT_TRUE(waitFor([&] { return writer.state() == c.state; }));
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            EXPECT_EQ(notices.size(), c.state == State::Recording && !c.movedAside ? 0u : 1u);
+        }
+        EXPECT_EQ(asideCount(dir.path()), c.movedAside ? 1u : 0u);
+        if (c.prepare == Prepare::NewerSchema)
+            EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
+
+        // Once the file or disk can be written again, recording resumes.
+        if (c.prepare == Prepare::DiskFull)
+            setrlimit(RLIMIT_FSIZE, &unlimited);
+        if (c.prepare == Prepare::ReadOnly)
+            std::system(("chattr -i '" + path + "'").c_str());
+        if (c.state == State::Paused) {
+            writer.push(Reading{0, 0, 1'800'000'001'000, 21.0, 41.0, false});
+            EXPECT_TRUE(waitFor([&] {
+                writer.push(Reading{0, 0, 1'800'000'002'000, 21.0, 41.0, false});
+                return writer.written() > 0;
+            }));
+        }
+        EXPECT_TRUE(writer.stop());
+    }
+}
+
+TEST(HistoryFaults, TwoClientsInOneFolderBothRecord)
+{
+    TempDir dir;
+    const std::string path = HistoryFile::pathIn(dir.path());
+    HistoryWriter::Options options;
+    options.path = path;
+    options.flushPeriod = 5ms;
+    HistoryWriter first(options), second(options);
+    first.start();
+    second.start();
+    for (int i = 0; i < 2000; ++i) {
+        first.push(Reading{0, i, 1'800'000'000'000 + i, 20.0, 40.0, false});
+        second.push(Reading{1, i, 1'800'000'000'000 + i, 20.0, 40.0, false});
+        if (i % 100 == 0)
+            std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(first.stop());
+    EXPECT_TRUE(second.stop());
+    SqliteHistorySource source(path);
+    EXPECT_EQ(source.readings(0, 0, INT64_MAX).size(), 2000u);
+    EXPECT_EQ(source.readings(1, 0, INT64_MAX).size(), 2000u);
+    EXPECT_EQ(source.rollups(1, 0, INT64_MAX).size(), 1u);
+}
