@@ -171,13 +171,18 @@ void WriterLoop::moveAside()
     open();
 }
 
+// The operator hears of a pause once it has outlasted its first retry: a
+// moment of full disk is only logged.
 void WriterLoop::pause()
 {
     store_.close();
     retryAt_ = Clock::now() + options_.retryPeriod;
-    if (shared_.state != State::Paused)
-        log("History: recording paused: " + store_.lastError() + "; trying again every minute");
+    const bool retryFailed = shared_.state == State::Paused;
     setState(State::Paused);
+    if (!retryFailed) {
+        log("History: recording paused: " + store_.lastError() + "; trying again every minute");
+        return;
+    }
     tellOnce(toldPaused_,
         "The history cannot be written (" + store_.lastError() +
             "). Recording is paused and tried again every minute; the display goes on. See client.log for "

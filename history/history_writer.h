@@ -24,8 +24,9 @@ class HistoryQueue;
 // Faults: a damaged file is moved aside and a new one started; a file or
 // disk that cannot be written pauses recording (what is queued meanwhile is
 // dropped) and is tried again every retry period; a file of a newer client
-// is left alone. Each is told once through `notice` and logged through `log`
-// (both called on the writer thread).
+// is left alone. Each is logged through `log` and told once through `notice`
+// (a pause once its first retry has failed too); both are called on the
+// writer thread.
 class HistoryWriter {
 public:
     enum class State {
