@@ -14,11 +14,15 @@
 // window_ms is the time to create and show the windows.
 //
 //   bench_receiver raw|handoff|window
+//
+// With KOV_BENCH_HISTORY=DIR the window's events are also recorded in
+// DIR/kovhistory.db, as the client records them.
 #include "alarmdialog.h"
 #include "clientdialog.h"
 #include "consumer_host.h"
 #include "fake_host.h"
 #include "handoff.h"
+#include "history_recorder.h"
 #include "kovevtconsumer_i.h"
 #include "levelbar.h"
 #include "progressdialog.h"
@@ -209,6 +213,7 @@ int main(int argc, char** argv)
     std::unique_ptr<CKovClientDialog> dialog;
     std::unique_ptr<WindowReceiver> receiver;
     double windowMs = 0;
+    std::unique_ptr<HistoryRecorder> history;
     if (window) {
         // From nothing to every window shown and painted once.
         const Clock::time_point start = Clock::now();
@@ -219,6 +224,11 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         windowMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         receiver = std::make_unique<WindowReceiver>(*dialog, consumerHost, figures);
+        if (!qEnvironmentVariableIsEmpty("KOV_BENCH_HISTORY")) {
+            history = std::make_unique<HistoryRecorder>(
+                qEnvironmentVariable("KOV_BENCH_HISTORY").toStdString(), HistorySettings{}, clientHost.boxes);
+            history->attach(dialog->events(), dialog.get());
+        }
         handoff.setReceiver(receiver.get());
     }
 
@@ -260,6 +270,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     handoff.close();
+    history.reset();
     orb->destroy();
     return 0;
 }
