@@ -4,6 +4,7 @@
 #include "client_host.h"
 #include "decimal_text.h"
 #include "message_boxes.h"
+#include "paced_label.h"
 #include "ui_alarmdialog.h"
 
 #include <kov.hh>
@@ -32,6 +33,8 @@ CAlarmDialog::CAlarmDialog(ClientHost& host, QWidget* parent)
 {
     ui_->setupUi(this);
     bindSetpoints();
+    PacedLabel::install(ui_->currentTempValue);
+    PacedLabel::install(ui_->currentRhValue);
 }
 
 CAlarmDialog::~CAlarmDialog() = default;
@@ -93,8 +96,7 @@ void CAlarmDialog::showReadings()
 
 void CAlarmDialog::setIfChanged(QLabel* label, const QString& text)
 {
-    if (label->text() != text)
-        label->setText(text);
+    PacedLabel::setText(label, text);
 }
 
 void CAlarmDialog::EvaluateAlarms()

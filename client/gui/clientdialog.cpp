@@ -2,6 +2,7 @@
 
 #include "alarm_levels.h"
 #include "alarmdialog.h"
+#include "announcer.h"
 #include "client_host.h"
 #include "levelbar.h"
 #include "link_state.h"
@@ -9,6 +10,7 @@
 #include "message_boxes.h"
 #include "progressdialog.h"
 #include "resources.h"
+#include "status_summary.h"
 #include "statusdialog.h"
 #include "timeindicator.h"
 #include "trace.h"
@@ -27,6 +29,14 @@ namespace {
 QColor toQColor(Rgb colour)
 {
     return QColor(colour.r, colour.g, colour.b);
+}
+
+// Every change of alarm state is spoken, except the first reading after
+// "no data" when it is within limits: nothing to act on.
+bool worthSaying(const CLevelBar& gauge, AlarmLevels::State state)
+{
+    return state != AlarmLevels::State::Within ||
+        gauge.stateText() != QLatin1String(AlarmLevels::spoken(AlarmLevels::State::NoData));
 }
 
 } // namespace
@@ -51,6 +61,10 @@ CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
     humidityRange_[0][1] = ui_->electronicsHumidityMax;
     humidityRange_[1][0] = ui_->spectrographHumidityMin;
     humidityRange_[1][1] = ui_->spectrographHumidityMax;
+    announcer_ = new CAnnouncer(QStringLiteral("alarmAnnouncer"), this);
+    for (int housing = 0; housing < housingCount; ++housing)
+        for (CLevelBar* gauge : {temperature_[housing], humidity_[housing]})
+            connect(gauge, &CLevelBar::alarmStateChanged, announcer_, &CAnnouncer::announce);
 
     connect(ui_->exitButton, &QPushButton::clicked, this, &CKovClientDialog::reject);
     connect(ui_->reconnectButton, &QPushButton::clicked, this, &CKovClientDialog::OnReconnect);
@@ -87,6 +101,7 @@ bool CKovClientDialog::Create()
     progress_->show();
 
     startTimer1s();
+    StatusSummary::update(*this);
     setWindowIcon(Resources::applicationIcon());
     return true;
 }
@@ -188,7 +203,8 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State tempState = AlarmLevels::gaugeTemperature(reading.temp, levels);
     CLevelBar* temperature = temperature_[housing];
     temperature->ChangeBarColor(AlarmLevels::gaugeColour(tempState));
-    temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)));
+    temperature->setStateText(
+        QString::fromLatin1(AlarmLevels::spoken(tempState)), worthSaying(*temperature, tempState));
     // A reading that is not a number is shown by the gauge as no data.
     temperature->SetValue(reading.temp, 0, 50);
 
@@ -196,7 +212,8 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State rhState = AlarmLevels::gaugeHumidity(reading.rh, levels);
     CLevelBar* humidity = humidity_[housing];
     humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
-    humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)));
+    humidity->setStateText(
+        QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(*humidity, rhState));
     humidity->SetValue(rh, 0, 100);
 }
 
@@ -213,6 +230,7 @@ void CKovClientDialog::OnTimer()
 {
     link_->Refresh();
     time_->Refresh();
+    StatusSummary::update(*this);
     if (host_.linkState().IsConnected()) {
         ui_->reconnectButton->setEnabled(false);
         return;
@@ -221,6 +239,7 @@ void CKovClientDialog::OnTimer()
     if (exiting_)
         return;
     link_->Refresh();
+    StatusSummary::update(*this);
     ui_->reconnectButton->setEnabled(true);
     // Stopped before the box, so that a box is never stacked on another.
     stopTimer();

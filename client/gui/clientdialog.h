@@ -8,6 +8,7 @@
 #include <memory>
 
 class CAlarmDialog;
+class CAnnouncer;
 class CKovProgressDialog;
 class CKovStatusDialog;
 class CLevelBar;
@@ -68,6 +69,7 @@ public:
     CKovStatusDialog* statusDialog() const { return status_.get(); }
     CAlarmDialog* alarmDialog(int housing) const { return alarms_[housing].get(); }
     CKovProgressDialog* progressDialog() const { return progress_.get(); }
+    CAnnouncer* announcer() const { return announcer_; }
     bool timerRunning() const;
 
 signals:
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<CTimeIndicator> time_;
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
+    CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;
     bool exiting_ = false;
 };

@@ -1,0 +1,46 @@
+#include "accessible_notifier.h"
+
+#include <QAccessible>
+
+#include <utility>
+
+AccessibleNotifier::AccessibleNotifier(std::function<void(int)> tell, QObject* parent)
+    : QObject(parent), tell_(std::move(tell))
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &AccessibleNotifier::release);
+}
+
+void AccessibleNotifier::changed(int changes)
+{
+    if (!QAccessible::isActive())
+        return;
+    const int told = pacer_.change(AccessiblePacer::Clock::now(), changes);
+    if (told > 0)
+        tell_(told);
+    else
+        schedule();
+}
+
+int AccessibleNotifier::stateChanged()
+{
+    timer_.stop();
+    return pacer_.stateChange(AccessiblePacer::Clock::now());
+}
+
+void AccessibleNotifier::release()
+{
+    const int told = pacer_.release(AccessiblePacer::Clock::now());
+    if (told > 0)
+        tell_(told);
+    schedule();
+}
+
+void AccessibleNotifier::schedule()
+{
+    const auto due = pacer_.due();
+    if (!due || timer_.isActive())
+        return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - AccessiblePacer::Clock::now());
+    timer_.start(std::max<int>(0, static_cast<int>(wait.count())));
+}

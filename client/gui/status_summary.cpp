@@ -1,0 +1,30 @@
+#include "status_summary.h"
+
+#include <QLabel>
+#include <QWidget>
+
+namespace {
+
+QString shown(const QWidget& window, const char* name, bool described)
+{
+    const auto* label = window.findChild<const QLabel*>(QLatin1String(name));
+    if (!label)
+        return QStringLiteral("unknown");
+    return described ? label->accessibleDescription() : label->text();
+}
+
+} // namespace
+
+QString StatusSummary::of(const QWidget& window)
+{
+    return QStringLiteral("Link status: %1. Elapsed connection time: %2. Target elapsed ON time: %3.")
+        .arg(shown(window, "linkPicture", true), shown(window, "connectionTime", false),
+            shown(window, "targetTime", false));
+}
+
+void StatusSummary::update(QWidget& window)
+{
+    const QString summary = of(window);
+    if (window.accessibleDescription() != summary)
+        window.setAccessibleDescription(summary);
+}
