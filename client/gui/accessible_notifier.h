@@ -10,12 +10,13 @@
 // Tells screen readers of one control's changes at a listener's pace
 // (AccessiblePacer): `tell` runs with the number of changes it covers and
 // sends the accessibility event; the screen reader then reads the current
-// value. Nothing at all while no screen reader listens.
+// value. Nothing at all while no screen reader listens, unless `always`.
 class AccessibleNotifier : public QObject {
     Q_OBJECT
 
 public:
-    explicit AccessibleNotifier(std::function<void(int changes)> tell, QObject* parent = nullptr);
+    explicit AccessibleNotifier(
+        std::function<void(int changes)> tell, QObject* parent = nullptr, bool always = false);
 
     // A value changed `changes` times.
     void changed(int changes = 1);
@@ -31,4 +32,5 @@ private:
     std::function<void(int)> tell_;
     AccessiblePacer pacer_;
     QTimer timer_;
+    bool always_;
 };

@@ -2,55 +2,68 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QVariant>
+#include <QWidget>
 
 namespace {
 
-class CAnnouncerAccessible : public QAccessibleWidget {
+constexpr char textProperty[] = "kovAnnouncement";
+
+class VoiceAccessible : public QAccessibleWidget {
 public:
-    explicit CAnnouncerAccessible(CAnnouncer* announcer)
-        : QAccessibleWidget(announcer, QAccessible::Notification)
-    {}
+    explicit VoiceAccessible(QWidget* voice) : QAccessibleWidget(voice, QAccessible::Notification) {}
 
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name)
-            return static_cast<CAnnouncer*>(widget())->lastText();
+            return widget()->property(textProperty).toString();
         return QAccessibleWidget::text(t);
     }
 };
 
-QAccessibleInterface* announcerAccessible(const QString& className, QObject* object)
+QAccessibleInterface* voiceAccessible(const QString& className, QObject* object)
 {
-    if (className != QLatin1String(CAnnouncer::staticMetaObject.className()))
+    if (className != QLatin1String("QWidget") || !object->property(textProperty).isValid())
         return nullptr;
-    auto* announcer = qobject_cast<CAnnouncer*>(object);
-    return announcer ? new CAnnouncerAccessible(announcer) : nullptr;
+    return new VoiceAccessible(static_cast<QWidget*>(object));
 }
 
 } // namespace
 
-CAnnouncer::CAnnouncer(const QString& name, QWidget* parent) : QWidget(parent)
+CAnnouncer::CAnnouncer(const QString& name, QObject* parent)
+    : QObject(parent), voice_(std::make_unique<QWidget>())
 {
     static const bool factoryInstalled = [] {
-        QAccessible::installFactory(announcerAccessible);
+        QAccessible::installFactory(voiceAccessible);
         return true;
     }();
     Q_UNUSED(factoryInstalled);
     setObjectName(name);
-    setFocusPolicy(Qt::NoFocus);
-    hide();
+    voice_->setObjectName(name);
+    voice_->setProperty(textProperty, QString());
 }
+
+CAnnouncer::~CAnnouncer() = default;
 
 void CAnnouncer::announce(const QString& text)
 {
-    text_ = text;
+    if (pending_.isEmpty())
+        QMetaObject::invokeMethod(this, &CAnnouncer::speak, Qt::QueuedConnection);
+    pending_ << text;
+}
+
+void CAnnouncer::speak()
+{
+    text_ = pending_.join(QStringLiteral(". "));
+    pending_.clear();
     ++count_;
+    voice_->setProperty(textProperty, text_);
     if (!QAccessible::isActive())
         return;
     // The name first, so that the reader's copy of it is the new text when
     // the notification shows.
-    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessibleEvent renamed(voice_.get(), QAccessible::NameChanged);
     QAccessible::updateAccessibility(&renamed);
-    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessibleEvent shown(voice_.get(), QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }

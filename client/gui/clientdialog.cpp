@@ -31,12 +31,12 @@ QColor toQColor(Rgb colour)
     return QColor(colour.r, colour.g, colour.b);
 }
 
-// Every change of alarm state is spoken, except the first reading after
-// "no data" when it is within limits: nothing to act on.
-bool worthSaying(const CLevelBar& gauge, AlarmLevels::State state)
+// Changes between alarm states are spoken; a reading with no data passes
+// in silence, so that the first reading within limits says nothing and a
+// single missing reading does not repeat an alarm.
+bool worthSaying(AlarmLevels::State state)
 {
-    return state != AlarmLevels::State::Within ||
-        gauge.stateText() != QLatin1String(AlarmLevels::spoken(AlarmLevels::State::NoData));
+    return state != AlarmLevels::State::NoData;
 }
 
 } // namespace
@@ -130,6 +130,7 @@ void CKovClientDialog::setUpGauges(int housing)
     for (CLevelBar* gauge : {temperature, humidity}) {
         gauge->ChangeBarColor(DisplayColour::noData);
         gauge->setStateText(noData);
+        gauge->setHeardState(QString::fromLatin1(AlarmLevels::spoken(AlarmLevels::State::Within)));
         gauge->Reset();
         // The humidity gauges take their range 0 to 100 with the first reading.
         gauge->SetValue(AlarmLevels::noData, 0, 50);
@@ -203,8 +204,7 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State tempState = AlarmLevels::gaugeTemperature(reading.temp, levels);
     CLevelBar* temperature = temperature_[housing];
     temperature->ChangeBarColor(AlarmLevels::gaugeColour(tempState));
-    temperature->setStateText(
-        QString::fromLatin1(AlarmLevels::spoken(tempState)), worthSaying(*temperature, tempState));
+    temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)), worthSaying(tempState));
     // A reading that is not a number is shown by the gauge as no data.
     temperature->SetValue(reading.temp, 0, 50);
 
@@ -212,8 +212,7 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State rhState = AlarmLevels::gaugeHumidity(reading.rh, levels);
     CLevelBar* humidity = humidity_[housing];
     humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
-    humidity->setStateText(
-        QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(*humidity, rhState));
+    humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(rhState));
     humidity->SetValue(rh, 0, 100);
 }
 

@@ -33,7 +33,7 @@ QColor toQColor(Rgb c)
 // range ("40 percent"), which is not the reading.
 class CLevelBarAccessible : public QAccessibleWidget {
 public:
-    explicit CLevelBarAccessible(CLevelBar* gauge) : QAccessibleWidget(gauge, QAccessible::StaticText) {}
+    explicit CLevelBarAccessible(CLevelBar* gauge) : QAccessibleWidget(gauge, QAccessible::Indicator) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -69,7 +69,8 @@ void drawTextClipped(
 CLevelBar::CLevelBar(QWidget* parent)
     : QWidget(parent),
       repaint_([this] { update(); }, this),
-      accessibleUpdates_([this](int) { tellDescription(); }, this)
+      accessibleUpdates_([this](int) { tellDescription(); }, this),
+      announcements_([this](int) { announceState(); }, this, true)
 {
     // Reached by Tab, so that a screen reader user hears it.
     setFocusPolicy(Qt::TabFocus);
@@ -172,12 +173,20 @@ void CLevelBar::setStateText(const QString& state, bool announce)
     // The reading that changed the state is set after it: spoken from the
     // event loop, the summary carries that reading.
     announcePending_ = true;
-    QMetaObject::invokeMethod(this, &CLevelBar::announceState, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            announcePending_ = false;
+            announcements_.changed();
+        },
+        Qt::QueuedConnection);
 }
 
 void CLevelBar::announceState()
 {
-    announcePending_ = false;
+    if (stateText_ == announcedState_)
+        return;
+    announcedState_ = stateText_;
     emit alarmStateChanged(spokenSummary());
 }
 

@@ -41,9 +41,12 @@ public:
     bool SetBkColor(Rgb colour);
 
     // The alarm state in words, read by screen readers with the value. With
-    // `announce`, a change is spoken at once (alarmStateChanged), once the
-    // reading that caused it is shown.
+    // `announce`, a state other than the one last heard is spoken
+    // (alarmStateChanged) once the reading that caused it is shown: at
+    // once, then at most once a second.
     void setStateText(const QString& state, bool announce = false);
+    // The state the listener knows without being told (no word for it).
+    void setHeardState(const QString& state) { announcedState_ = state; }
     QString stateText() const { return stateText_; }
 
     // What the gauge shows now: the value with its units, "INVALID DATA",
@@ -101,6 +104,10 @@ private:
     Shown shown_ = Shown::Nothing;
     FramePacer repaint_;
     AccessibleNotifier accessibleUpdates_;
+    // Changes of state spoken at most once a second: a reading flapping
+    // across a level is heard as where it is now, not as every flap.
+    AccessibleNotifier announcements_;
+    QString announcedState_;
     bool announcePending_ = false;
     bool created_ = false;
     bool border_ = false;

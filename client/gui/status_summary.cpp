@@ -8,9 +8,8 @@ namespace {
 QString shown(const QWidget& window, const char* name, bool described)
 {
     const auto* label = window.findChild<const QLabel*>(QLatin1String(name));
-    if (!label)
-        return QStringLiteral("unknown");
-    return described ? label->accessibleDescription() : label->text();
+    const QString text = !label ? QString() : described ? label->accessibleDescription() : label->text();
+    return text.isEmpty() ? QStringLiteral("unknown") : text;
 }
 
 } // namespace

@@ -12,6 +12,7 @@ Run with Debian's /usr/bin/python3: python3-pyatspi is built for it only.
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import socket
@@ -335,7 +336,9 @@ class Client:
 
 # Orca writes its debug file through a block buffer and, inside its main
 # loop, does not act on SIGTERM: its speech is read from a line-buffered
-# file, and it is ended by process id.
+# file, and it is ended by process id. It refuses to start while any other
+# Orca of this user runs, on whatever desktop: this one lives on its own
+# private desktop and leaves the others alone.
 ORCA_LINE_BUFFERED = """
 import builtins, runpy, sys
 debug_file = sys.argv[1]
@@ -344,7 +347,9 @@ def line_open(file, mode="r", buffering=-1, *rest, **named):
     return plain_open(file, mode, 1 if file == debug_file else buffering, *rest, **named)
 builtins.open = line_open
 sys.argv = ["orca", "--debug-file", debug_file] + sys.argv[2:]
-runpy.run_path("/usr/bin/orca", run_name="__main__")
+launcher = runpy.run_path("/usr/bin/orca", run_name="orca_launcher")
+launcher["otherOrcas"] = lambda: []
+sys.exit(launcher["main"]())
 """
 
 
@@ -381,9 +386,10 @@ class Orca:
         """(time, text) of every SPEECH OUTPUT line so far, oldest first."""
         said = []
         for line in read_file(self.debug_file).splitlines():
-            stamp, _, rest = line.partition(" - SPEECH OUTPUT: '")
-            if rest:
-                said.append((stamp, rest.rpartition("'")[0]))
+            # The text, then the voice: "... - SPEECH OUTPUT: 'text'{'established': False}"
+            spoken = re.match(r"(\S+) - SPEECH OUTPUT: '(.*)'(?: voice=\S+)? ?(?:\{.*\})?$", line)
+            if spoken:
+                said.append(spoken.groups())
         return said
 
     def cpu_seconds(self):

@@ -176,7 +176,7 @@ TEST(LevelBar, ScreenReadersGetNameStateAndValueButNoShareOfTheRange)
     QAccessibleInterface* access = QAccessible::queryAccessibleInterface(&gauge.bar);
     ASSERT_TRUE(access);
     // A progress bar or a value would be spoken as "N percent".
-    EXPECT_EQ(access->role(), QAccessible::StaticText);
+    EXPECT_EQ(access->role(), QAccessible::Indicator);
     EXPECT_EQ(access->valueInterface(), nullptr);
     EXPECT_TRUE(access->state().focusable);
     EXPECT_EQ(access->text(QAccessible::Description), QStringLiteral("no reading, no data"));
