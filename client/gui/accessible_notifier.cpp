@@ -1,6 +1,7 @@
 #include "accessible_notifier.h"
 
 #include <QAccessible>
+#include <QWidget>
 
 #include <utility>
 
@@ -13,13 +14,21 @@ AccessibleNotifier::AccessibleNotifier(std::function<void(int)> tell, QObject* p
 
 void AccessibleNotifier::changed(int changes)
 {
-    if (!always_ && !QAccessible::isActive())
+    if (unheard())
         return;
     const int told = pacer_.change(AccessiblePacer::Clock::now(), changes);
     if (told > 0)
         tell_(told);
     else
         schedule();
+}
+
+bool AccessibleNotifier::unheard() const
+{
+    if (always_)
+        return false;
+    const auto* control = qobject_cast<const QWidget*>(parent());
+    return !QAccessible::isActive() || (control && !control->window()->isVisible());
 }
 
 int AccessibleNotifier::stateChanged()

@@ -10,7 +10,9 @@
 // Tells screen readers of one control's changes at a listener's pace
 // (AccessiblePacer): `tell` runs with the number of changes it covers and
 // sends the accessibility event; the screen reader then reads the current
-// value. Nothing at all while no screen reader listens, unless `always`.
+// value. Nothing at all while no screen reader listens or while the window
+// of the control (the parent) is hidden, unless `always`: the screen reader
+// reads a window's current values when it is shown.
 class AccessibleNotifier : public QObject {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ public:
 private:
     void release();
     void schedule();
+    bool unheard() const;
 
     std::function<void(int)> tell_;
     AccessiblePacer pacer_;

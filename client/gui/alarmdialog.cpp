@@ -9,6 +9,7 @@
 
 #include <kov.hh>
 
+#include <QAccessible>
 #include <QColor>
 #include <QPalette>
 
@@ -80,10 +81,12 @@ void CAlarmDialog::OnHousekeeping(const KOV::HousekeepingData* reading)
     currentTemp_ = reading->temp;
     currentRh_ = reading->rh;
     // A shown window follows the screen, not the readings; a hidden one
-    // costs no paint and is simply kept current.
+    // costs no paint and is simply kept current, unless a screen reader
+    // listens: then it would hear of every change of a window it cannot
+    // read, so the hidden one takes its readings when shown.
     if (isVisible())
         showReadings_.request();
-    else
+    else if (!QAccessible::isActive())
         showReadings();
 }
 
@@ -133,7 +136,7 @@ void CAlarmDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     showReadings_.flushNow();
-    EvaluateAlarms();
+    showReadings();
 }
 
 // Every edit must hold an acceptable setpoint, but only the pressed row's

@@ -101,7 +101,7 @@ bool CKovClientDialog::Create()
     progress_->show();
 
     startTimer1s();
-    StatusSummary::update(*this);
+    StatusSummary::update(*this, "linkPicture");
     setWindowIcon(Resources::applicationIcon());
     return true;
 }
@@ -229,7 +229,7 @@ void CKovClientDialog::OnTimer()
 {
     link_->Refresh();
     time_->Refresh();
-    StatusSummary::update(*this);
+    StatusSummary::update(*this, "linkPicture");
     if (host_.linkState().IsConnected()) {
         ui_->reconnectButton->setEnabled(false);
         return;
@@ -238,7 +238,7 @@ void CKovClientDialog::OnTimer()
     if (exiting_)
         return;
     link_->Refresh();
-    StatusSummary::update(*this);
+    StatusSummary::update(*this, "linkPicture");
     ui_->reconnectButton->setEnabled(true);
     // Stopped before the box, so that a box is never stacked on another.
     stopTimer();

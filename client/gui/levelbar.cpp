@@ -27,8 +27,8 @@ QColor toQColor(Rgb c)
     return QColor(c.r, c.g, c.b);
 }
 
-// What a screen reader sees of a gauge: a read-only text, its name and,
-// as description, the shown value with the alarm state. Not a progress bar
+// What a screen reader sees of a gauge: an indicator, its name and, as
+// description, the shown value with the alarm state. Not a progress bar
 // and no value interface: screen readers speak those as a share of the
 // range ("40 percent"), which is not the reading.
 class CLevelBarAccessible : public QAccessibleWidget {
@@ -166,9 +166,14 @@ void CLevelBar::setStateText(const QString& state, bool announce)
     if (state == stateText_)
         return;
     stateText_ = state;
+    // A state not worth a word (no data for a moment) is told like a value.
+    if (!announce) {
+        accessibleUpdates_.changed();
+        return;
+    }
     accessibleUpdates_.stateChanged();
     tellDescription();
-    if (!announce || announcePending_)
+    if (announcePending_)
         return;
     // The reading that changed the state is set after it: spoken from the
     // event loop, the summary carries that reading.

@@ -17,12 +17,12 @@ AccessibleNotifier* notifierOf(QLabel* label)
 
 class PacedLabelAccessible : public QAccessibleWidget {
 public:
-    explicit PacedLabelAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    explicit PacedLabelAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::Indicator) {}
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Name)
-            return static_cast<QLabel*>(widget())->text();
+        if (t == QAccessible::Description)
+            return static_cast<QLabel*>(widget())->text().trimmed();
         return QAccessibleWidget::text(t);
     }
 };
@@ -46,11 +46,11 @@ void PacedLabel::install(QLabel* label)
     if (!label || notifierOf(label))
         return;
     label->setProperty(pacedProperty, true);
-    // Only so that QLabel sends no event of its own (see the header).
     label->setAccessibleName(label->accessibleDescription());
+    label->setFocusPolicy(Qt::TabFocus);
     new AccessibleNotifier(
         [label](int) {
-            QAccessibleEvent event(label, QAccessible::NameChanged);
+            QAccessibleEvent event(label, QAccessible::DescriptionChanged);
             QAccessible::updateAccessibility(&event);
         },
         label);

@@ -6,9 +6,10 @@ class QString;
 // A label showing a reading that may change many times a second: the screen
 // follows every change, screen readers hear of changes at most once a
 // second (AccessibleNotifier) and read the current text when they ask.
-// QLabel itself tells them of every change unless it has an accessible
-// name, so install() gives it one, which its accessible interface leaves
-// unused: the name read is the text shown.
+// To a screen reader it reads like a gauge: its accessible description
+// becomes its name ("Current temperature in degrees Celsius") and the text
+// shown its description; Tab reaches it. (QLabel tells of every change of
+// its text unless it has an accessible name: it has one now.)
 class PacedLabel {
 public:
     static void install(QLabel* label);

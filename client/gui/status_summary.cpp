@@ -14,16 +14,16 @@ QString shown(const QWidget& window, const char* name, bool described)
 
 } // namespace
 
-QString StatusSummary::of(const QWidget& window)
+QString StatusSummary::of(const QWidget& window, const char* linkLabel)
 {
     return QStringLiteral("Link status: %1. Elapsed connection time: %2. Target elapsed ON time: %3.")
-        .arg(shown(window, "linkPicture", true), shown(window, "connectionTime", false),
+        .arg(shown(window, linkLabel, true), shown(window, "connectionTime", false),
             shown(window, "targetTime", false));
 }
 
-void StatusSummary::update(QWidget& window)
+void StatusSummary::update(QWidget& window, const char* linkLabel)
 {
-    const QString summary = of(window);
+    const QString summary = of(window, linkLabel);
     if (window.accessibleDescription() != summary)
         window.setAccessibleDescription(summary);
 }

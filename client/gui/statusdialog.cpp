@@ -5,6 +5,7 @@
 #include "linkindicator.h"
 #include "message_list_model.h"
 #include "resources.h"
+#include "status_summary.h"
 #include "timeindicator.h"
 #include "trace.h"
 #include "ui_statusdialog.h"
@@ -20,7 +21,7 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
       linkState_(linkState),
       model_(new MessageListModel(this)),
       announcer_(new CAnnouncer(QStringLiteral("messageAnnouncer"), this)),
-      newMessages_(new AccessibleNotifier([this](int count) { announceNew(count); }, this))
+      newMessages_(new AccessibleNotifier([this](int count) { announceNew(count); }, this, true))
 {
     ui_->setupUi(this);
     setUpList();
@@ -113,6 +114,8 @@ void CKovStatusDialog::refreshIndicators()
 {
     linkIndicator_->Refresh();
     timeIndicator_->Refresh();
+    if (isVisible())
+        StatusSummary::update(*this, "linkStatus");
 }
 
 void CKovStatusDialog::OnMessage(const KOV::Message* message)
