@@ -14,6 +14,7 @@
 #include <QPalette>
 
 #include <optional>
+#include <utility>
 
 namespace {
 constexpr double lowestSetpoint = 0.0;
@@ -86,7 +87,9 @@ void CAlarmDialog::OnHousekeeping(const KOV::HousekeepingData* reading)
     // read, so the hidden one takes its readings when shown.
     if (isVisible())
         showReadings_.request();
-    else if (!QAccessible::isActive())
+    else if (QAccessible::isActive())
+        readingsWaiting_ = true;
+    else
         showReadings();
 }
 
@@ -136,7 +139,10 @@ void CAlarmDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     showReadings_.flushNow();
-    showReadings();
+    if (std::exchange(readingsWaiting_, false))
+        showReadings();
+    else
+        EvaluateAlarms();
 }
 
 // Every edit must hold an acceptable setpoint, but only the pressed row's

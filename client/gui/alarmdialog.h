@@ -78,4 +78,5 @@ private:
     Rgb tempStatusColour_ = DisplayColour::noData;
     Rgb rhStatusColour_ = DisplayColour::noData;
     FramePacer showReadings_;
+    bool readingsWaiting_ = false; // taken while hidden, shown when shown
 };

@@ -2,53 +2,41 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
 
-using Clock = AccessiblePacer::Clock;
-using std::chrono::milliseconds;
-
-Clock::time_point at(int ms)
+AccessiblePacer::Clock::time_point at(int ms)
 {
-    return Clock::time_point(milliseconds(ms));
+    return AccessiblePacer::Clock::time_point(std::chrono::milliseconds(ms));
 }
 
-enum class Kind {
-    Value,
-    State,
-    Tick
-};
-
-struct Step {
-    int ms;
-    Kind kind;
-    int told; // changes told at this step
-};
-
+// Steps: a value ('v'), a state change ('s') or the timer ('t') at a time,
+// and the changes told then.
 TEST(AccessiblePacer, TellsAtAListenersPace)
 {
+    struct Step {
+        int ms;
+        char kind;
+        int told;
+    };
     const std::vector<std::vector<Step>> cases = {
-        // The first value is told at once, the next within the second held.
-        {{100, Kind::Value, 1}, {300, Kind::Value, 0}, {900, Kind::Tick, 0}, {1100, Kind::Tick, 1},
-            {1200, Kind::Tick, 0}},
-        // A state change is told at once with what is held, and restarts the second.
-        {{0, Kind::Value, 1}, {10, Kind::Value, 0}, {20, Kind::Value, 0}, {30, Kind::State, 2},
-            {1000, Kind::Tick, 0}, {1029, Kind::Value, 0}, {1030, Kind::Tick, 1}},
-        // Two states in a row are both told; a value after a quiet second at once.
-        {{0, Kind::State, 0}, {5, Kind::State, 0}, {2000, Kind::Value, 1}},
+        // The first value at once, the next held for the rest of the second.
+        {{100, 'v', 1}, {300, 'v', 0}, {900, 't', 0}, {1100, 't', 1}, {1200, 't', 0}},
+        // A state change at once with what is held; the second starts anew.
+        {{0, 'v', 1}, {10, 'v', 0}, {20, 'v', 0}, {30, 's', 2}, {1000, 't', 0}, {1029, 'v', 0},
+            {1030, 't', 1}},
+        // Two states in a row both told; a value after a quiet second at once.
+        {{0, 's', 0}, {5, 's', 0}, {2000, 'v', 1}},
     };
     for (const auto& steps : cases) {
         AccessiblePacer pacer;
         for (const Step& step : steps) {
-            int told = 0;
-            if (step.kind == Kind::Value)
-                told = pacer.change(at(step.ms));
-            else if (step.kind == Kind::State)
-                told = pacer.stateChange(at(step.ms));
-            else
-                told = pacer.release(at(step.ms));
-            EXPECT_EQ(told, step.told) << "at " << step.ms << " ms";
+            const int told = step.kind == 'v' ? pacer.change(at(step.ms))
+                : step.kind == 's'            ? pacer.stateChange(at(step.ms))
+                                              : pacer.release(at(step.ms));
+            EXPECT_EQ(told, step.told) << step.kind << " at " << step.ms << " ms";
         }
     }
 }
@@ -61,13 +49,11 @@ TEST(AccessiblePacer, AFloodGivesOneNotificationASecondWithTheLatestValue)
     AccessiblePacer pacer;
     int latest = 0;
     std::vector<std::pair<int, int>> heard; // (ms, value read)
-    for (int ms = 0; ms <= 5000; ms += 1) {
-        const bool reading = ms % 5 < 2 && ms < 3500; // 2 of every 5 ms
+    for (int ms = 0; ms <= 5000; ++ms) {
+        const bool reading = ms % 5 < 2 && ms < 3500;
         if (reading)
             latest = ms;
-        if (reading && pacer.change(at(ms)) > 0)
-            heard.emplace_back(ms, latest);
-        if (pacer.due() && *pacer.due() <= at(ms) && pacer.release(at(ms)) > 0)
+        if ((reading && pacer.change(at(ms)) > 0) || pacer.release(at(ms)) > 0)
             heard.emplace_back(ms, latest);
     }
     const std::vector<std::pair<int, int>> expected = {

@@ -392,10 +392,6 @@ class Orca:
                 said.append(spoken.groups())
         return said
 
-    def cpu_seconds(self):
-        fields = read_file(f"/proc/{self.proc.pid}/stat").rsplit(")", 1)[-1].split()
-        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK") if fields else 0.0
-
     def stop(self):
         stop_process(self.proc, "orca", grace=2.0)
 
