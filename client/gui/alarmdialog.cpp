@@ -35,8 +35,6 @@ CAlarmDialog::CAlarmDialog(ClientHost& host, QWidget* parent)
 {
     ui_->setupUi(this);
     bindSetpoints();
-    PacedLabel::install(ui_->currentTempValue);
-    PacedLabel::install(ui_->currentRhValue);
 }
 
 CAlarmDialog::~CAlarmDialog() = default;
@@ -100,9 +98,9 @@ void CAlarmDialog::showReadings()
     EvaluateAlarms();
 }
 
-void CAlarmDialog::setIfChanged(QLabel* label, const QString& text)
+void CAlarmDialog::setIfChanged(CPacedLabel* label, const QString& text)
 {
-    PacedLabel::setText(label, text);
+    label->setReading(text);
 }
 
 void CAlarmDialog::EvaluateAlarms()

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class CPacedLabel;
 class ClientHost;
 class QLabel;
 class QLineEdit;
@@ -60,7 +61,7 @@ private:
     };
 
     void showReadings();
-    static void setIfChanged(QLabel* label, const QString& text);
+    static void setIfChanged(CPacedLabel* label, const QString& text);
     void bindSetpoints();
     void fillEdits();
     void store(const Setpoint& pressed);

@@ -4,16 +4,9 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QLabel>
+#include <QEvent>
 
 namespace {
-
-constexpr char pacedProperty[] = "kovPacedLabel";
-
-AccessibleNotifier* notifierOf(QLabel* label)
-{
-    return label->findChild<AccessibleNotifier*>(QString(), Qt::FindDirectChildrenOnly);
-}
 
 class PacedLabelAccessible : public QAccessibleWidget {
 public:
@@ -21,6 +14,8 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
+        if (t == QAccessible::Name)
+            return widget()->accessibleDescription();
         if (t == QAccessible::Description)
             return static_cast<QLabel*>(widget())->text().trimmed();
         return QAccessibleWidget::text(t);
@@ -29,38 +24,50 @@ public:
 
 QAccessibleInterface* pacedLabelAccessible(const QString& className, QObject* object)
 {
-    if (className != QLatin1String("QLabel") || !object->property(pacedProperty).toBool())
+    if (className != QLatin1String(CPacedLabel::staticMetaObject.className()))
         return nullptr;
     return new PacedLabelAccessible(static_cast<QLabel*>(object));
 }
 
+AccessibleNotifier* notifierOf(QLabel* label)
+{
+    return label->findChild<AccessibleNotifier*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 } // namespace
 
-void PacedLabel::install(QLabel* label)
+CPacedLabel::CPacedLabel(QWidget* parent) : QLabel(parent)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(pacedLabelAccessible);
         return true;
     }();
     Q_UNUSED(factoryInstalled);
-    if (!label || notifierOf(label))
-        return;
-    label->setProperty(pacedProperty, true);
-    label->setAccessibleName(label->accessibleDescription());
-    label->setFocusPolicy(Qt::TabFocus);
+    setFocusPolicy(Qt::TabFocus);
     new AccessibleNotifier(
-        [label](int) {
-            QAccessibleEvent event(label, QAccessible::DescriptionChanged);
+        [this](int) {
+            QAccessibleEvent event(this, QAccessible::DescriptionChanged);
             QAccessible::updateAccessibility(&event);
         },
-        label);
+        this);
 }
 
-void PacedLabel::setText(QLabel* label, const QString& text)
+void CPacedLabel::setReading(const QString& text)
 {
-    if (label->text() == text)
+    if (this->text() == text)
         return;
-    label->setText(text);
-    if (AccessibleNotifier* notifier = notifierOf(label))
-        notifier->changed();
+    // QLabel tells screen readers of every new text while it has no
+    // accessible name; the name it is given is never read (see above).
+    if (accessibleName().isEmpty())
+        setAccessibleName(QStringLiteral("reading"));
+    setText(text);
+    notifierOf(this)->changed();
+}
+
+// Focus is shown by a frame: a label draws none of its own.
+bool CPacedLabel::event(QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        setFrameShape(event->type() == QEvent::FocusIn ? QFrame::Box : QFrame::NoFrame);
+    return QLabel::event(event);
 }

@@ -114,8 +114,7 @@ void CKovStatusDialog::refreshIndicators()
 {
     linkIndicator_->Refresh();
     timeIndicator_->Refresh();
-    if (isVisible())
-        StatusSummary::update(*this, "linkStatus");
+    StatusSummary::update(*this, "linkStatus");
 }
 
 void CKovStatusDialog::OnMessage(const KOV::Message* message)
