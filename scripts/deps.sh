@@ -18,10 +18,12 @@ KOV_RUN_PACKAGES=(
 )
 # The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
-# The tests: GoogleTest, clang for the fuzz target.
+# The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
+# for what it says of the client.
 KOV_TEST_PACKAGES=(
   libgtest-dev googletest
   clang libclang-rt-dev
+  orca
 )
 # Everything, for scripts/test (the tests also build the package).
 KOV_PACKAGES=(

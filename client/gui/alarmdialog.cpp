@@ -4,14 +4,17 @@
 #include "client_host.h"
 #include "decimal_text.h"
 #include "message_boxes.h"
+#include "paced_label.h"
 #include "ui_alarmdialog.h"
 
 #include <kov.hh>
 
+#include <QAccessible>
 #include <QColor>
 #include <QPalette>
 
 #include <optional>
+#include <utility>
 
 namespace {
 constexpr double lowestSetpoint = 0.0;
@@ -88,9 +91,13 @@ void CAlarmDialog::OnHousekeeping(const KOV::HousekeepingData* reading)
     currentTemp_ = reading->temp;
     currentRh_ = reading->rh;
     // A shown window follows the screen, not the readings; a hidden one
-    // costs no paint and is simply kept current.
+    // costs no paint and is simply kept current, unless a screen reader
+    // listens: then it would hear of every change of a window it cannot
+    // read, so the hidden one takes its readings when shown.
     if (isVisible())
         showReadings_.request();
+    else if (QAccessible::isActive())
+        readingsWaiting_ = true;
     else
         showReadings();
 }
@@ -102,10 +109,9 @@ void CAlarmDialog::showReadings()
     EvaluateAlarms();
 }
 
-void CAlarmDialog::setIfChanged(QLabel* label, const QString& text)
+void CAlarmDialog::setIfChanged(CPacedLabel* label, const QString& text)
 {
-    if (label->text() != text)
-        label->setText(text);
+    label->setReading(text);
 }
 
 void CAlarmDialog::EvaluateAlarms()
@@ -142,7 +148,10 @@ void CAlarmDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     showReadings_.flushNow();
-    EvaluateAlarms();
+    if (std::exchange(readingsWaiting_, false))
+        showReadings();
+    else
+        EvaluateAlarms();
 }
 
 // Every edit must hold an acceptable setpoint, but only the pressed row's

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class CPacedLabel;
 class ClientHost;
 class QLabel;
 class QLineEdit;
@@ -65,7 +66,7 @@ private:
     };
 
     void showReadings();
-    static void setIfChanged(QLabel* label, const QString& text);
+    static void setIfChanged(CPacedLabel* label, const QString& text);
     void bindSetpoints();
     void fillEdits();
     void store(const Setpoint& pressed);
@@ -83,4 +84,5 @@ private:
     Rgb tempStatusColour_ = DisplayColour::noData;
     Rgb rhStatusColour_ = DisplayColour::noData;
     FramePacer showReadings_;
+    bool readingsWaiting_ = false; // taken while hidden, shown when shown
 };

@@ -2,6 +2,7 @@
 
 #include "alarm_levels.h"
 #include "alarmdialog.h"
+#include "announcer.h"
 #include "client_events.h"
 #include "client_host.h"
 #include "levelbar.h"
@@ -10,6 +11,7 @@
 #include "message_boxes.h"
 #include "progressdialog.h"
 #include "resources.h"
+#include "status_summary.h"
 #include "statusdialog.h"
 #include "timeindicator.h"
 #include "trace.h"
@@ -30,6 +32,14 @@ namespace {
 QColor toQColor(Rgb colour)
 {
     return QColor(colour.r, colour.g, colour.b);
+}
+
+// Changes between alarm states are spoken; a reading with no data passes
+// in silence, so that the first reading within limits says nothing and a
+// single missing reading does not repeat an alarm.
+bool worthSaying(AlarmLevels::State state)
+{
+    return state != AlarmLevels::State::NoData;
 }
 
 } // namespace
@@ -57,6 +67,10 @@ CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
     humidityRange_[0][1] = ui_->electronicsHumidityMax;
     humidityRange_[1][0] = ui_->spectrographHumidityMin;
     humidityRange_[1][1] = ui_->spectrographHumidityMax;
+    announcer_ = new CAnnouncer(QStringLiteral("alarmAnnouncer"), this);
+    for (int housing = 0; housing < housingCount; ++housing)
+        for (CLevelBar* gauge : {temperature_[housing], humidity_[housing]})
+            connect(gauge, &CLevelBar::alarmStateChanged, announcer_, &CAnnouncer::announce);
 
     connect(ui_->exitButton, &QPushButton::clicked, this, &CKovClientDialog::reject);
     connect(ui_->reconnectButton, &QPushButton::clicked, this, &CKovClientDialog::OnReconnect);
@@ -99,6 +113,7 @@ bool CKovClientDialog::Create()
     progress_->show();
 
     startTimer1s();
+    StatusSummary::update(*this, "linkPicture");
     setWindowIcon(Resources::applicationIcon());
     return true;
 }
@@ -127,6 +142,7 @@ void CKovClientDialog::setUpGauges(int housing)
     for (CLevelBar* gauge : {temperature, humidity}) {
         gauge->ChangeBarColor(DisplayColour::noData);
         gauge->setStateText(noData);
+        gauge->setHeardState(QString::fromLatin1(AlarmLevels::spoken(AlarmLevels::State::Within)));
         gauge->Reset();
         // The humidity gauges take their range 0 to 100 with the first reading.
         gauge->SetValue(AlarmLevels::noData, 0, 50);
@@ -224,7 +240,7 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State tempState = AlarmLevels::gaugeTemperature(reading.temp, levels);
     CLevelBar* temperature = temperature_[housing];
     temperature->ChangeBarColor(AlarmLevels::gaugeColour(tempState));
-    temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)));
+    temperature->setStateText(QString::fromLatin1(AlarmLevels::spoken(tempState)), worthSaying(tempState));
     // A reading that is not a number is shown by the gauge as no data.
     temperature->SetValue(reading.temp, 0, 50);
 
@@ -232,7 +248,7 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     const AlarmLevels::State rhState = AlarmLevels::gaugeHumidity(reading.rh, levels);
     CLevelBar* humidity = humidity_[housing];
     humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
-    humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)));
+    humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(rhState));
     humidity->SetValue(rh, 0, 100);
 }
 
@@ -249,6 +265,7 @@ void CKovClientDialog::OnTimer()
 {
     link_->Refresh();
     time_->Refresh();
+    StatusSummary::update(*this, "linkPicture");
     if (host_.linkState().IsConnected()) {
         ui_->reconnectButton->setEnabled(false);
         return;
@@ -257,6 +274,7 @@ void CKovClientDialog::OnTimer()
     if (exiting_)
         return;
     link_->Refresh();
+    StatusSummary::update(*this, "linkPicture");
     ui_->reconnectButton->setEnabled(true);
     // Stopped before the box, so that a box is never stacked on another.
     stopTimer();

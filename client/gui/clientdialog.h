@@ -8,6 +8,7 @@
 #include <memory>
 
 class CAlarmDialog;
+class CAnnouncer;
 class CKovProgressDialog;
 class CKovStatusDialog;
 class CLevelBar;
@@ -72,6 +73,7 @@ public:
     // What each event carried, typed, on the GUI thread (after the window
     // has shown it).
     ClientEvents& events() const { return *events_; }
+    CAnnouncer* announcer() const { return announcer_; }
     bool timerRunning() const;
 
 signals:
@@ -104,6 +106,7 @@ private:
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
     std::unique_ptr<ClientEvents> events_;
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
+    CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;
     bool exiting_ = false;
 };

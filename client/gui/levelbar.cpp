@@ -1,9 +1,10 @@
 #include "levelbar.h"
 
 #include <QAccessible>
-#include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -26,11 +27,13 @@ QColor toQColor(Rgb c)
     return QColor(c.r, c.g, c.b);
 }
 
-// What a screen reader sees of a gauge: a progress bar whose value is the
-// reading and whose description is the shown text with the alarm state.
-class CLevelBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// What a screen reader sees of a gauge: an indicator, its name and, as
+// description, the shown value with the alarm state. Not a progress bar
+// and no value interface: screen readers speak those as a share of the
+// range ("40 percent"), which is not the reading.
+class CLevelBarAccessible : public QAccessibleWidget {
 public:
-    explicit CLevelBarAccessible(CLevelBar* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+    explicit CLevelBarAccessible(CLevelBar* gauge) : QAccessibleWidget(gauge, QAccessible::Indicator) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -38,22 +41,6 @@ public:
             return gauge()->describe();
         return QAccessibleWidget::text(t);
     }
-
-    void* interface_cast(QAccessible::InterfaceType t) override
-    {
-        if (t == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface*>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-
-    QVariant currentValue() const override
-    {
-        return gauge()->hasValidReading() ? QVariant(gauge()->reading()) : QVariant();
-    }
-    void setCurrentValue(const QVariant&) override {} // read-only
-    QVariant maximumValue() const override { return QVariant(gauge()->maximum()); }
-    QVariant minimumValue() const override { return QVariant(gauge()->minimum()); }
-    QVariant minimumStepSize() const override { return QVariant(0.01); }
 
 private:
     CLevelBar* gauge() const { return static_cast<CLevelBar*>(widget()); }
@@ -79,8 +66,14 @@ void drawTextClipped(
 
 } // namespace
 
-CLevelBar::CLevelBar(QWidget* parent) : QWidget(parent), repaint_([this] { update(); }, this)
+CLevelBar::CLevelBar(QWidget* parent)
+    : QWidget(parent),
+      repaint_([this] { update(); }, this),
+      accessibleUpdates_([this](int) { tellDescription(); }, this),
+      announcements_([this](int) { announceState(); }, this, true)
 {
+    // Reached by Tab, so that a screen reader user hears it.
+    setFocusPolicy(Qt::TabFocus);
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(levelBarAccessible);
         return true;
@@ -133,10 +126,7 @@ void CLevelBar::SetValue(double reading, int min, int max)
         textStale_ = true;
     }
     repaint_.request();
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, hasValidReading() ? QVariant(reading_) : QVariant());
-        QAccessible::updateAccessibility(&event);
-    }
+    accessibleUpdates_.changed();
 }
 
 void CLevelBar::ChangeBarColor(Rgb colour)
@@ -150,10 +140,7 @@ void CLevelBar::Reset()
         return;
     shown_ = Shown::Nothing;
     repaint_.request();
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, QVariant());
-        QAccessible::updateAccessibility(&event);
-    }
+    accessibleUpdates_.changed();
 }
 
 bool CLevelBar::SetBarColor(Rgb colour)
@@ -174,15 +161,46 @@ bool CLevelBar::SetBkColor(Rgb colour)
     return true;
 }
 
-void CLevelBar::setStateText(const QString& state)
+void CLevelBar::setStateText(const QString& state, bool announce)
 {
     if (state == stateText_)
         return;
     stateText_ = state;
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
+    // A state not worth a word (no data for a moment) is told like a value.
+    if (!announce) {
+        accessibleUpdates_.changed();
+        return;
     }
+    accessibleUpdates_.stateChanged();
+    tellDescription();
+    if (announcePending_)
+        return;
+    // The reading that changed the state is set after it: spoken from the
+    // event loop, the summary carries that reading.
+    announcePending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            announcePending_ = false;
+            announcements_.changed();
+        },
+        Qt::QueuedConnection);
+}
+
+void CLevelBar::announceState()
+{
+    if (stateText_ == announcedState_)
+        return;
+    announcedState_ = stateText_;
+    emit alarmStateChanged(spokenSummary());
+}
+
+void CLevelBar::tellDescription()
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 QString CLevelBar::valueText() const
@@ -223,6 +241,23 @@ QString CLevelBar::describe() const
     return shown + QStringLiteral(", ") + stateText_;
 }
 
+QString CLevelBar::spokenSummary() const
+{
+    return accessibleName() + QStringLiteral(", ") + describe();
+}
+
+void CLevelBar::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CLevelBar::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void CLevelBar::paintEvent(QPaintEvent*)
 {
     if (!created_)
@@ -239,11 +274,18 @@ void CLevelBar::paintEvent(QPaintEvent*)
     rest.setLeft(filled.left() + filled.width());
     painter.fillRect(filled, bar);
     painter.fillRect(rest, bk);
-    if (!showText_ || shown_ == Shown::Nothing)
-        return;
-    const QString text = valueText();
-    drawTextClipped(painter, area, filled, bk, text);
-    drawTextClipped(painter, area, rest, bar, text);
+    if (showText_ && shown_ != Shown::Nothing) {
+        const QString text = valueText();
+        drawTextClipped(painter, area, filled, bk, text);
+        drawTextClipped(painter, area, rest, bar, text);
+    }
+    if (hasFocus()) {
+        painter.setClipping(false);
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = area.adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 bool CLevelBar::sameAsShown(Shown kind, double reading, int min, int max) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accessible_notifier.h"
 #include "display_colour.h"
 #include "frame_pacer.h"
 
@@ -39,8 +40,13 @@ public:
     bool SetBarColor(Rgb colour);
     bool SetBkColor(Rgb colour);
 
-    // The alarm state in words, read by screen readers with the value.
-    void setStateText(const QString& state);
+    // The alarm state in words, read by screen readers with the value. With
+    // `announce`, a state other than the one last heard is spoken
+    // (alarmStateChanged) once the reading that caused it is shown: at
+    // once, then at most once a second.
+    void setStateText(const QString& state, bool announce = false);
+    // The state the listener knows without being told (no word for it).
+    void setHeardState(const QString& state) { announcedState_ = state; }
     QString stateText() const { return stateText_; }
 
     // What the gauge shows now: the value with its units, "INVALID DATA",
@@ -61,9 +67,17 @@ public:
     int minimum() const { return min_; }
     int maximum() const { return max_; }
     QString describe() const;
+    // The name, the value and the state, as spoken for a change of state.
+    QString spokenSummary() const;
+
+signals:
+    // A change of alarm state to be spoken: the gauge's spokenSummary().
+    void alarmStateChanged(const QString& spoken);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     enum class Shown {
@@ -74,6 +88,8 @@ private:
 
     bool sameAsShown(Shown kind, double reading, int min, int max) const;
     void formatText() const;
+    void tellDescription();
+    void announceState();
 
     Rgb barColour_;
     Rgb bkColour_;
@@ -87,6 +103,12 @@ private:
     int max_ = 0;
     Shown shown_ = Shown::Nothing;
     FramePacer repaint_;
+    AccessibleNotifier accessibleUpdates_;
+    // Changes of state spoken at most once a second: a reading flapping
+    // across a level is heard as where it is now, not as every flap.
+    AccessibleNotifier announcements_;
+    QString announcedState_;
+    bool announcePending_ = false;
     bool created_ = false;
     bool border_ = false;
     bool showText_ = false;

@@ -1,12 +1,16 @@
 #include "statusdialog.h"
 
+#include "accessible_notifier.h"
+#include "announcer.h"
 #include "linkindicator.h"
 #include "message_list_model.h"
 #include "resources.h"
+#include "status_summary.h"
 #include "timeindicator.h"
 #include "trace.h"
 #include "ui_statusdialog.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 
 #include <kov.hh>
@@ -15,7 +19,9 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::StatusDialog>()),
       linkState_(linkState),
-      model_(new MessageListModel(this))
+      model_(new MessageListModel(this)),
+      announcer_(new CAnnouncer(QStringLiteral("messageAnnouncer"), this)),
+      newMessages_(new AccessibleNotifier([this](int count) { announceNew(count); }, this, true))
 {
     ui_->setupUi(this);
     setUpList();
@@ -108,6 +114,7 @@ void CKovStatusDialog::refreshIndicators()
 {
     linkIndicator_->Refresh();
     timeIndicator_->Refresh();
+    StatusSummary::update(*this, "linkStatus");
 }
 
 void CKovStatusDialog::OnMessage(const KOV::Message* message)
@@ -125,4 +132,18 @@ void CKovStatusDialog::UpdateDisplay(const KOV::Message* message)
     model_->append(message->text.in(), static_cast<std::uint32_t>(message->priority),
         static_cast<std::int64_t>(message->arrival_time));
     ++rowCount_;
+    if (!QAccessible::isActive())
+        return;
+    lastText_ = message->text.in();
+    lastPriority_ = static_cast<std::uint32_t>(message->priority);
+    newMessages_->changed();
+}
+
+void CKovStatusDialog::announceNew(int count)
+{
+    if (count == 1)
+        announcer_->announce(MessageListModel::priorityText(lastPriority_) + QStringLiteral(": ") +
+            QString::fromStdString(lastText_));
+    else
+        announcer_->announce(QStringLiteral("%1 new messages").arg(count));
 }

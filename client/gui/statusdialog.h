@@ -3,8 +3,12 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
+class AccessibleNotifier;
+class CAnnouncer;
 class CLinkIndicator;
 class CTimeIndicator;
 class LinkState;
@@ -38,12 +42,14 @@ public:
     int rowCount() const { return rowCount_; }
 
     MessageListModel* model() const { return model_; }
+    CAnnouncer* announcer() const { return announcer_; }
 
 private:
     void setUpList();
     static void relayOutOnlyForVisibleRows(QTableView* list);
     void setUpLegend();
     void refreshIndicators();
+    void announceNew(int count);
 
     std::unique_ptr<Ui::StatusDialog> ui_;
     LinkState& linkState_;
@@ -52,4 +58,10 @@ private:
     std::unique_ptr<CTimeIndicator> timeIndicator_;
     QTimer timer_;
     int rowCount_ = 0;
+    // New messages spoken at most once a second: the message itself, or
+    // how many arrived.
+    CAnnouncer* announcer_;
+    AccessibleNotifier* newMessages_;
+    std::string lastText_;
+    std::uint32_t lastPriority_ = 0;
 };

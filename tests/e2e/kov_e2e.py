@@ -12,6 +12,7 @@ Run with Debian's /usr/bin/python3: python3-pyatspi is built for it only.
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import socket
@@ -333,6 +334,68 @@ class Client:
         stop_process(self.proc, "kovclient")
 
 
+# Orca writes its debug file through a block buffer and, inside its main
+# loop, does not act on SIGTERM: its speech is read from a line-buffered
+# file, and it is ended by process id. It refuses to start while any other
+# Orca of this user runs, on whatever desktop: this one lives on its own
+# private desktop and leaves the others alone.
+ORCA_LINE_BUFFERED = """
+import builtins, runpy, sys
+debug_file = sys.argv[1]
+plain_open = builtins.open
+def line_open(file, mode="r", buffering=-1, *rest, **named):
+    return plain_open(file, mode, 1 if file == debug_file else buffering, *rest, **named)
+builtins.open = line_open
+sys.argv = ["orca", "--debug-file", debug_file] + sys.argv[2:]
+launcher = runpy.run_path("/usr/bin/orca", run_name="orca_launcher")
+launcher["otherOrcas"] = lambda: []
+sys.exit(launcher["main"]())
+"""
+
+
+class Orca:
+    """Debian's screen reader on the private desktop, with its own settings
+    and no speech server: what it would say is read from its debug file's
+    "SPEECH OUTPUT" lines."""
+
+    def __init__(self, folder, session_env):
+        self.folder = folder
+        self.debug_file = os.path.join(folder, "orca-debug.out")
+        home = os.path.join(folder, "orca-home")
+        os.makedirs(home, exist_ok=True)
+        self.env = dict(os.environ)
+        self.env.update(session_env)
+        self.env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                        XDG_DATA_HOME=os.path.join(home, "data"), XDG_CACHE_HOME=os.path.join(home, "cache"),
+                        # No speech server is started: nothing is heard, everything is logged.
+                        SPEECHD_ADDRESS="unix_socket:" + os.path.join(home, "no-speechd"))
+        self.proc = None
+
+    def start(self):
+        if not os.access("/usr/bin/orca", os.X_OK):
+            raise Skip("orca is not installed")
+        with open(os.path.join(self.folder, "orca.err"), "ab") as err:
+            self.proc = subprocess.Popen(["/usr/bin/python3", "-c", ORCA_LINE_BUFFERED, self.debug_file, "-u",
+                                          os.path.join(self.folder, "orca-prefs")], env=self.env,
+                                         stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+        log(f"orca started, pid {self.proc.pid}")
+        wait_for("Orca saying it is on", self.spoken, lambda lines: any("Screen reader on" in t for _, t in lines))
+        return self
+
+    def spoken(self):
+        """(time, text) of every SPEECH OUTPUT line so far, oldest first."""
+        said = []
+        for line in read_file(self.debug_file).splitlines():
+            # The text, then the voice: "... - SPEECH OUTPUT: 'text'{'established': False}"
+            spoken = re.match(r"(\S+) - SPEECH OUTPUT: '(.*)'(?: voice=\S+)? ?(?:\{.*\})?$", line)
+            if spoken:
+                said.append(spoken.groups())
+        return said
+
+    def stop(self):
+        stop_process(self.proc, "orca", grace=2.0)
+
+
 # ---------------------------------------------------------------- AT-SPI
 
 
@@ -537,6 +600,9 @@ class Stage:
 
     def sim(self, names, *options):
         return self.own(Simulator(self.tools, self.folder, names, options or ("--scenario", "none"))).start()
+
+    def orca(self):
+        return self.own(Orca(self.folder, self.run.session.env)).start()
 
     def client(self, initref, folder="start", **settings):
         return self.own(Client(self.tools, os.path.join(self.folder, folder), self.run.session.env, initref,

@@ -1,0 +1,29 @@
+#include "status_summary.h"
+
+#include <QLabel>
+#include <QWidget>
+
+namespace {
+
+QString shown(const QWidget& window, const char* name, bool described)
+{
+    const auto* label = window.findChild<const QLabel*>(QLatin1String(name));
+    const QString text = !label ? QString() : described ? label->accessibleDescription() : label->text();
+    return text.isEmpty() ? QStringLiteral("unknown") : text;
+}
+
+} // namespace
+
+QString StatusSummary::of(const QWidget& window, const char* linkLabel)
+{
+    return QStringLiteral("Link status: %1. Elapsed connection time: %2. Target elapsed ON time: %3.")
+        .arg(shown(window, linkLabel, true), shown(window, "connectionTime", false),
+            shown(window, "targetTime", false));
+}
+
+void StatusSummary::update(QWidget& window, const char* linkLabel)
+{
+    const QString summary = of(window, linkLabel);
+    if (window.accessibleDescription() != summary)
+        window.setAccessibleDescription(summary);
+}
