@@ -66,27 +66,36 @@ std::optional<int> InstanceGuard::claim(MessageBoxes& boxes)
             return std::nullopt;
         }
         const Answer answer = askHolder(deadline);
-        qint64 pid = 0;
-        lock_.getLockInfo(&pid, nullptr, nullptr);
         if (answer == Answer::Shown) {
             ACE_DEBUG(
                 (LM_INFO, "The client already running in %s (process %q) was asked to show its window\n",
-                    local(directory_).constData(), pid));
+                    local(directory_).constData(), holder()));
             return 0;
         }
-        if (answer == Answer::Silent || msLeft(deadline) == 0) {
-            ACE_ERROR((LM_ERROR, "The client running in %s (process %q) did not answer within %d ms\n",
-                local(directory_).constData(), pid, int(answerLimit.count())));
-            boxes.warning(nullptr,
-                QStringLiteral("A KOV client is already running in %1 (process %2) and does not answer. "
-                               "See client.log for details")
-                    .arg(directory_)
-                    .arg(pid));
-            return 1;
-        }
+        if (answer == Answer::Silent || msLeft(deadline) == 0)
+            return reportSilent(boxes);
         // Refused: the holder is not listening yet, or has just ended.
         QThread::msleep(retryPauseMs);
     }
+}
+
+qint64 InstanceGuard::holder() const
+{
+    qint64 pid = 0;
+    return lock_.getLockInfo(&pid, nullptr, nullptr) ? pid : 0;
+}
+
+int InstanceGuard::reportSilent(MessageBoxes& boxes)
+{
+    const qint64 pid = holder();
+    ACE_ERROR((LM_ERROR, "The client running in %s (process %q) did not answer within %d ms\n",
+        local(directory_).constData(), pid, int(answerLimit.count())));
+    boxes.warning(nullptr,
+        QStringLiteral("A KOV client is already running in %1 (process %2) and does not answer. "
+                       "See client.log for details")
+            .arg(directory_)
+            .arg(pid));
+    return 1;
 }
 
 void InstanceGuard::listen()

@@ -58,6 +58,10 @@ private:
 
     void listen();
     Answer askHolder(std::chrono::steady_clock::time_point deadline);
+    // The running client's process id, 0 when the lock file cannot be read.
+    qint64 holder() const;
+    // The box of a running client that did not answer; the exit status.
+    int reportSilent(MessageBoxes& boxes);
     void accept();
     void serve(QLocalSocket* socket);
 
