@@ -4,14 +4,18 @@
 #include "client.h"
 #include "clientdialog.h"
 #include "command_words.h"
+#include "instance_guard.h"
 #include "log_file.h"
+#include "message_boxes.h"
 #include "resources.h"
 #include "signal_quit.h"
+#include "window_raiser.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -29,9 +33,22 @@ int main(int argc, char** argv)
     if (!log.install())
         std::fprintf(stderr, "kovclient: cannot open %s; logging to standard error\n", log.path().c_str());
 
+    // One client per folder: a second start shows the first one's window.
+    InstanceGuard guard(ConfigFile::startDirectory());
+    {
+        SignalQuit quit([] { std::_Exit(1); });
+        WidgetMessageBoxes boxes;
+        if (const std::optional<int> ended = guard.claim(boxes))
+            return *ended;
+    }
+
     int status = 1;
     {
         CKovClientApp app(words);
+        guard.onShowRequest([&app] {
+            if (app.mainDialog())
+                WindowRaiser::bringToFront(app.mainDialog());
+        });
         // SIGINT and SIGTERM end a running client as Exit does (the
         // setpoints written, the subscription ended); before the window is
         // up there is nothing to keep.
@@ -45,6 +62,7 @@ int main(int argc, char** argv)
             QObject::connect(&app, &CKovClientApp::finished, &qapp, &QCoreApplication::quit);
             status = qapp.exec();
         }
+        guard.onShowRequest(nullptr);
     }
     return status;
 }

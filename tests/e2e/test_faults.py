@@ -12,6 +12,7 @@ KOV_FLOOD_SECONDS and KOV_FLOOD_RATE shorten or slow the flood for a trial.
 import os
 import re
 import signal
+import subprocess
 import sys
 import time
 
@@ -400,6 +401,52 @@ def case_config_garbage(stage):
         exit_within(client, window, CALL_LIMIT)
 
 
+# ---------------------------------------------------------------- one client per folder
+
+
+def active(client, window):
+    client.program.fresh()
+    return window.getState().contains(e2e.pyatspi.STATE_ACTIVE)
+
+
+def start_again(stage, first, limit):
+    """kovclient started in first's folder again; answers its status."""
+    began = time.monotonic()
+    status = stage.client(first.initref, config=None).start().wait_exit(limit)
+    log(f"the start in the same folder ended after {time.monotonic() - began:.2f} s, status {status}")
+    return status
+
+
+def case_second_start(stage):
+    sim, first, window = connected(stage)
+    # A client in another folder runs on its own, and takes the focus.
+    other = stage.client(first.initref, folder="other").start()
+    other.program.main_window()
+    ids = subprocess.run(["xdotool", "search", "--pid", str(other.proc.pid)], capture_output=True, text=True)
+    subprocess.run(["xdotool", "windowfocus", "--sync", ids.stdout.split()[-1]], check=True, timeout=10)
+    wait_for("the first window inactive", lambda: not active(first, window))
+    check(start_again(stage, first, 3) == 0, "a second start in the same folder failed")
+    wait_for("the first window active", lambda: active(first, window))
+    line = sim.wait_line("ok list", start=sim.command("list"))
+    check("consumers=2" in line and sim.count("subscribe consumer=") == 2, f"kovsim: {line}")
+    check("was asked to show its window" in e2e.read_file(first.path("client.log")), "client.log says nothing")
+    # Hung: the box names the folder and the process; status 1.
+    first.proc.send_signal(signal.SIGSTOP)
+    began = time.monotonic()
+    hung = stage.client(first.initref, config=None).start()
+    box = (f"A KOV client is already running in {os.path.realpath(first.folder)} (process {first.proc.pid}) "
+           "and does not answer. See client.log for details")
+    hung.program.wait_alert(box)
+    log(f"the box after {time.monotonic() - began:.2f} s")
+    hung.program.close_alert(box)
+    check(hung.wait_exit(CALL_LIMIT) == 1, "not status 1 after the box")
+    # Killed: its lock is taken over at once.
+    first.kill()
+    again = stage.client(first.initref, config=None).start()
+    exit_within(again, again.program.main_window(), CALL_LIMIT)
+    check(other.running(), "the client in the other folder ended")
+
+
 # ---------------------------------------------------------------- readings
 
 
@@ -460,6 +507,7 @@ CASES = [
     ("config-read-only", case_config_read_only),
     ("folder-not-writable", case_folder_not_writable),
     ("odd-readings", case_odd_readings),
+    ("second-start", case_second_start),
 ]
 
 if __name__ == "__main__":

@@ -1,0 +1,14 @@
+#pragma once
+
+class QWidget;
+
+// Brings a window to the operator: restored if minimized, shown, on top and
+// with the keyboard focus. Used when the operator starts the program again
+// while it runs, so the request stems from the operator's own action.
+class WindowRaiser {
+public:
+    static void bringToFront(QWidget* window);
+
+private:
+    static void activateOnX11(QWidget* window);
+};
