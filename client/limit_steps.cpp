@@ -64,7 +64,7 @@ void LimitSteps::change(const History::SetpointChange& change)
 // The sets in time order: the base, then the history's sets, then each live
 // change applied to the set in force at its time. A live change the history
 // already holds (the store records it too) changes nothing.
-std::vector<SetpointsInForce> LimitSteps::merged() const
+std::vector<SetpointsInForce> LimitSteps::sets() const
 {
     std::vector<SetpointsInForce> sets{base_};
     sets.insert(sets.end(), history_.begin(), history_.end());
@@ -87,23 +87,23 @@ std::vector<SetpointsInForce> LimitSteps::merged() const
 
 SetpointsInForce LimitSteps::at(std::int64_t timeMs) const
 {
-    const std::vector<SetpointsInForce> sets = merged();
-    auto after = std::upper_bound(sets.begin(), sets.end(), timeMs,
+    const std::vector<SetpointsInForce> all = sets();
+    auto after = std::upper_bound(all.begin(), all.end(), timeMs,
         [](std::int64_t t, const SetpointsInForce& s) { return t < s.sinceMs; });
     return *(after - 1);
 }
 
 std::vector<TrendPoint> LimitSteps::line(Setpoint which, std::int64_t fromMs, std::int64_t toMs) const
 {
-    const std::vector<SetpointsInForce> sets = merged();
+    const std::vector<SetpointsInForce> all = sets();
     std::vector<TrendPoint> points;
-    double current = value(sets.front(), which);
-    for (const SetpointsInForce& set : sets) {
+    double current = value(all.front(), which);
+    for (const SetpointsInForce& set : all) {
         if (set.sinceMs <= fromMs)
             current = value(set, which);
     }
     points.push_back({fromMs, current});
-    for (const SetpointsInForce& set : sets) {
+    for (const SetpointsInForce& set : all) {
         if (set.sinceMs <= fromMs || set.sinceMs >= toMs)
             continue;
         const double v = value(set, which);

@@ -32,9 +32,10 @@ public:
 
     static double value(const History::SetpointsInForce& set, History::Setpoint which);
 
-private:
-    std::vector<History::SetpointsInForce> merged() const;
+    // Every set in time order, the base first.
+    std::vector<History::SetpointsInForce> sets() const;
 
+private:
     History::SetpointsInForce base_{sinceEver, 0.0, 0.0, 0.0, 0.0};
     std::vector<History::SetpointsInForce> history_;
     std::vector<History::SetpointChange> live_;

@@ -2,6 +2,7 @@
 
 #include "alarm_levels.h"
 #include "alarmdialog.h"
+#include "client_events.h"
 #include "client_host.h"
 #include "levelbar.h"
 #include "link_state.h"
@@ -12,6 +13,7 @@
 #include "statusdialog.h"
 #include "timeindicator.h"
 #include "trace.h"
+#include "trendsdialog.h"
 #include "ui_clientdialog.h"
 
 #include <kov.hh>
@@ -19,6 +21,8 @@
 #include <QPointer>
 #include <QTimerEvent>
 
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <ctime>
 
@@ -29,10 +33,26 @@ QColor toQColor(Rgb colour)
     return QColor(colour.r, colour.g, colour.b);
 }
 
+History::Reading toRecord(const KOV::HousekeepingData& data)
+{
+    using namespace std::chrono;
+    History::Reading r;
+    r.housing = static_cast<int>(data.id);
+    r.readingTime = static_cast<std::int64_t>(data.readingTime);
+    r.arrivalMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    r.temperature = std::isfinite(data.temp) ? data.temp : History::noData;
+    r.humidity = std::isfinite(data.rh) ? data.rh : History::noData;
+    r.water = data.wateralarm;
+    return r;
+}
+
 } // namespace
 
 CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CKovClientDialog>()), host_(host)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CKovClientDialog>()),
+      host_(host),
+      events_(std::make_unique<ClientEvents>())
 {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -55,6 +75,7 @@ CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
     connect(ui_->exitButton, &QPushButton::clicked, this, &CKovClientDialog::reject);
     connect(ui_->reconnectButton, &QPushButton::clicked, this, &CKovClientDialog::OnReconnect);
     connect(ui_->alarmsButton, &QPushButton::clicked, this, [this] { status_->showNormal(); });
+    connect(ui_->trendsButton, &QPushButton::clicked, this, [this] { trends_->showNormal(); });
     connect(
         ui_->electronicsSetpointsButton, &QPushButton::clicked, this, [this] { alarms_[0]->showNormal(); });
     connect(
@@ -81,6 +102,9 @@ bool CKovClientDialog::Create()
     alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
     alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);
     alarms_[1]->Create(QStringLiteral("KOV Spectrometer Housing Setpoints"), &host_.setpoints(1));
+    trends_ = std::make_unique<CTrendsDialog>(host_, this);
+    trends_->Create();
+    trends_->listenTo(*events_);
 
     progress_ = std::make_unique<CKovProgressDialog>(host_, this);
     progress_->Init(this, QStringLiteral("KOV Connect Progress"), CKovProgressDialog::Connecting);
@@ -152,6 +176,7 @@ void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
             return;
         UpdateHousing(*reading);
         alarms_[housing]->OnHousekeeping(reading);
+        emit events_->reading(toRecord(*reading));
     } else if (code->equal(KOV::_tc_Event)) {
         const auto* event = static_cast<const KOV::Event*>(value);
         KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
@@ -255,8 +280,8 @@ void CKovClientDialog::reject()
 void CKovClientDialog::DestroyWindow()
 {
     stopTimer();
-    for (QWidget* companion :
-        std::initializer_list<QWidget*>{status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get()})
+    for (QWidget* companion : std::initializer_list<QWidget*>{
+             status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get(), trends_.get()})
         if (companion)
             companion->hide();
     hide();

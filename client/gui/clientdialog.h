@@ -13,6 +13,8 @@ class CKovStatusDialog;
 class CLevelBar;
 class CLinkIndicator;
 class CTimeIndicator;
+class CTrendsDialog;
+class ClientEvents;
 class ClientHost;
 class QLabel;
 class QLineEdit;
@@ -68,6 +70,9 @@ public:
     CKovStatusDialog* statusDialog() const { return status_.get(); }
     CAlarmDialog* alarmDialog(int housing) const { return alarms_[housing].get(); }
     CKovProgressDialog* progressDialog() const { return progress_.get(); }
+    CTrendsDialog* trendsDialog() const { return trends_.get(); }
+    // The typed events that follow each pushed payload.
+    ClientEvents* clientEvents() const { return events_.get(); }
     bool timerRunning() const;
 
 signals:
@@ -96,6 +101,8 @@ private:
     std::unique_ptr<CLinkIndicator> link_;
     std::unique_ptr<CTimeIndicator> time_;
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
+    std::unique_ptr<ClientEvents> events_;
+    std::unique_ptr<CTrendsDialog> trends_;
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
     int timer_ = 0;
     bool exiting_ = false;
