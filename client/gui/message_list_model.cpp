@@ -25,6 +25,8 @@ void MessageListModel::append(const char* text, std::uint32_t priority, std::int
     rowChunks_[chunk][stored_ % rowsPerChunk] =
         Row{arrivalTime, kept, static_cast<std::uint32_t>(length), priority};
     ++stored_;
+    if (filtered_ && matches(row(stored_ - 1)))
+        matches_.push_back(stored_ - 1);
     commit_.request();
 }
 
@@ -53,11 +55,100 @@ const char* MessageListModel::keepText(const char* text, std::size_t length)
 
 void MessageListModel::commit()
 {
-    if (shown_ == stored_)
+    const int target = filtered_ ? static_cast<int>(matches_.size()) : stored_;
+    if (shown_ == target)
         return;
-    beginInsertRows(QModelIndex(), shown_, stored_ - 1);
-    shown_ = stored_;
+    beginInsertRows(QModelIndex(), shown_, target - 1);
+    shown_ = target;
     endInsertRows();
+}
+
+namespace {
+
+char lowered(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `needle` (ASCII letters lowered) in `text`, ASCII letters compared without
+// case and every other byte as it is: UTF-8 sequences match only themselves.
+bool containsAscii(const char* text, std::size_t length, const QByteArray& needle)
+{
+    const std::size_t n = static_cast<std::size_t>(needle.size());
+    if (n > length)
+        return false;
+    const char first = needle[0];
+    for (std::size_t i = 0; i + n <= length; ++i) {
+        if (lowered(text[i]) != first)
+            continue;
+        std::size_t k = 1;
+        while (k < n && lowered(text[i + k]) == needle[static_cast<qsizetype>(k)])
+            ++k;
+        if (k == n)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool MessageListModel::matches(const Row& r) const
+{
+    if (filterPriority_ >= 0 && r.priority != static_cast<std::uint32_t>(filterPriority_))
+        return false;
+    if (filterText_.isEmpty())
+        return true;
+    if (filterAscii_)
+        return containsAscii(r.text, r.length, filterText_);
+    // Letters beyond ASCII need Unicode's case rules: the slow way, only then.
+    return QString::fromUtf8(r.text, static_cast<qsizetype>(r.length))
+        .contains(filterQText_, Qt::CaseInsensitive);
+}
+
+void MessageListModel::setFilter(int priority, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray lower(utf8);
+    bool ascii = true;
+    for (char& c : lower) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        c = lowered(c);
+    }
+    // Typing on narrows what is shown already: only those rows are searched.
+    const bool narrowing =
+        filtered_ && priority == filterPriority_ && lower.contains(filterText_) && ascii == filterAscii_;
+    std::vector<int> from;
+    if (narrowing)
+        from.swap(matches_);
+    beginResetModel();
+    filterPriority_ = priority;
+    filterText_ = lower;
+    filterQText_ = text;
+    filterAscii_ = ascii;
+    filtered_ = priority >= 0 || !text.isEmpty();
+    matches_.clear();
+    if (narrowing) {
+        for (int i : from)
+            if (matches(row(i)))
+                matches_.push_back(i);
+    } else if (filtered_) {
+        for (int i = 0; i < stored_; ++i)
+            if (matches(row(i)))
+                matches_.push_back(i);
+    }
+    shown_ = filtered_ ? static_cast<int>(matches_.size()) : stored_;
+    endResetModel();
+}
+
+const MessageListModel::Row& MessageListModel::viewRow(int index) const
+{
+    return row(filtered_ ? matches_[static_cast<std::size_t>(index)] : index);
+}
+
+MessageListModel::RowView MessageListModel::shownRow(int index) const
+{
+    const Row& r = viewRow(index);
+    return RowView{r.time, r.priority, r.text, r.length};
 }
 
 const MessageListModel::Row& MessageListModel::row(int index) const
@@ -110,7 +201,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return QVariant();
-    const Row& r = row(index.row());
+    const Row& r = viewRow(index.row());
     if (index.column() == PriorityColumn)
         return priorityData(r, role);
     if (role != Qt::DisplayRole)

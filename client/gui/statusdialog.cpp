@@ -1,5 +1,6 @@
 #include "statusdialog.h"
 
+#include "journal_tools.h"
 #include "linkindicator.h"
 #include "message_list_model.h"
 #include "resources.h"
@@ -18,6 +19,9 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
       model_(new MessageListModel(this))
 {
     ui_->setupUi(this);
+    journal_ = std::make_unique<JournalTools>(this, model_,
+        JournalTools::Controls{
+            ui_->priorityFilter, ui_->searchEdit, ui_->historyButton, ui_->exportButton, ui_->journalStatus});
     setUpList();
     setUpLegend();
     connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
@@ -102,6 +106,11 @@ bool CKovStatusDialog::Create()
     // with current values.
     timer_.start(1000);
     return timer_.isActive();
+}
+
+void CKovStatusDialog::setHistorySource(HistorySourceFactory factory)
+{
+    journal_->setHistorySource(std::move(factory));
 }
 
 void CKovStatusDialog::refreshIndicators()

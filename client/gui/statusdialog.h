@@ -1,11 +1,14 @@
 #pragma once
 
+#include "client_host.h"
+
 #include <QDialog>
 #include <QTimer>
 
 #include <memory>
 
 class CLinkIndicator;
+class JournalTools;
 class CTimeIndicator;
 class LinkState;
 class MessageListModel;
@@ -39,6 +42,10 @@ public:
 
     MessageListModel* model() const { return model_; }
 
+    // Where "History…" reads the past (the journal).
+    void setHistorySource(HistorySourceFactory factory);
+    JournalTools* journal() const { return journal_.get(); }
+
 private:
     void setUpList();
     static void relayOutOnlyForVisibleRows(QTableView* list);
@@ -48,6 +55,8 @@ private:
     std::unique_ptr<Ui::StatusDialog> ui_;
     LinkState& linkState_;
     MessageListModel* model_;
+    // Before the list's model goes: an export may still be reading it.
+    std::unique_ptr<JournalTools> journal_;
     std::unique_ptr<CLinkIndicator> linkIndicator_;
     std::unique_ptr<CTimeIndicator> timeIndicator_;
     QTimer timer_;

@@ -31,6 +31,7 @@ CTrendPlot::CTrendPlot(QWidget* parent) : QCustomPlot(parent)
             emit timeRangeMoved(ms(range.lower), ms(range.upper));
     });
     setMinimumSize(300, 150);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void CTrendPlot::setUp(const QString& caption, const QString& unit, double low, double high)

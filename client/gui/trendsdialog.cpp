@@ -149,7 +149,7 @@ void CTrendsDialog::onLinkChanged(const History::LinkChange& change)
 void CTrendsDialog::followNow()
 {
     // A little room on the right, so that the newest reading is inside.
-    toMs_ = nowMs() + std::max<std::int64_t>(1000, spanMs_ / 60);
+    toMs_ = nowMs() + std::clamp<std::int64_t>(spanMs_ / 200, 1000, minuteMs);
     fromMs_ = toMs_ - spanMs_;
 }
 
