@@ -29,7 +29,8 @@ auto startAt(const Container& samples, std::int64_t fromMs)
 
 void TrendSeries::setHistory(std::vector<TrendSample> samples)
 {
-    std::stable_sort(samples.begin(), samples.end(), earlier);
+    if (!std::is_sorted(samples.begin(), samples.end(), earlier))
+        std::stable_sort(samples.begin(), samples.end(), earlier);
     history_ = std::move(samples);
 }
 
@@ -101,6 +102,8 @@ std::vector<TrendSample> TrendSeries::fromRollups(const std::vector<History::Min
 
 void TrendSeries::addGaps(std::vector<TrendSample>& samples, const std::vector<History::LinkChange>& changes)
 {
+    if (changes.empty())
+        return;
     for (const History::LinkChange& c : changes) {
         TrendSample gap;
         gap.timeMs = c.timeMs;

@@ -25,7 +25,7 @@ HistoryReader::HistoryReader(Factory factory, QObject* context)
     std::shared_ptr<Shared> shared = shared_;
     thread_ = QThread::create([shared, factory = std::move(factory)] { run(shared, factory); });
     thread_->setObjectName(QStringLiteral("history reader"));
-    thread_->start(QThread::LowPriority);
+    thread_->start();
 }
 
 HistoryReader::~HistoryReader()

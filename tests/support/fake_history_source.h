@@ -35,6 +35,11 @@ public:
     std::vector<History::AlarmRecord> alarmList;
 
 private:
+    static std::vector<History::MinuteRollup> makeRollups(
+        int housing, std::int64_t fromMs, std::int64_t toMs);
+
+    // Computed once, on the first question, as a store keeps them.
+    std::vector<History::MinuteRollup> minutes_[2];
     std::int64_t firstMs_;
     std::int64_t endMs_;
 };
