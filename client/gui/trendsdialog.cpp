@@ -121,6 +121,7 @@ void CTrendsDialog::onReading(const History::Reading& reading)
         return;
     series_[reading.housing].appendLive(
         {reading.arrivalMs, reading.temperature, reading.humidity, reading.water, false});
+    changed_[reading.housing] = true;
     describedDirty_ = true;
     if (following_ && isVisible())
         pacer_.request();
@@ -131,6 +132,7 @@ void CTrendsDialog::onSetpointChanged(const History::SetpointChange& change)
     if (change.housing < 0 || change.housing >= housingCount)
         return;
     limits_[change.housing].change(change);
+    changed_[change.housing] = true;
     if (isVisible())
         pacer_.request();
 }
@@ -142,15 +144,29 @@ void CTrendsDialog::onLinkChanged(const History::LinkChange& change)
     gap.linkGap = true;
     for (TrendSeries& series : series_)
         series.appendLive(gap);
+    markAll();
     if (isVisible())
         pacer_.request();
 }
 
+void CTrendsDialog::markAll()
+{
+    changed_.fill(true);
+}
+
+// The range ends a little after now, so that the newest reading is inside,
+// and moves in whole pixel columns: in between, only the plots of a housing
+// with new readings are drawn again.
 void CTrendsDialog::followNow()
 {
-    // A little room on the right, so that the newest reading is inside.
-    toMs_ = nowMs() + std::clamp<std::int64_t>(spanMs_ / 200, 1000, minuteMs);
-    fromMs_ = toMs_ - spanMs_;
+    const std::int64_t column = std::max<std::int64_t>(1, spanMs_ / plots_[0][0]->columns());
+    const std::int64_t end = nowMs() + std::clamp<std::int64_t>(spanMs_ / 200, 1000, minuteMs);
+    const std::int64_t to = (end / column + 1) * column;
+    if (to == toMs_ && toMs_ - fromMs_ == spanMs_)
+        return;
+    toMs_ = to;
+    fromMs_ = to - spanMs_;
+    markAll();
 }
 
 void CTrendsDialog::showLast(std::int64_t spanMs)
@@ -158,6 +174,7 @@ void CTrendsDialog::showLast(std::int64_t spanMs)
     spanMs_ = spanMs;
     following_ = true;
     followNow();
+    markAll();
     requestHistory();
     pacer_.request();
 }
@@ -170,6 +187,7 @@ void CTrendsDialog::showRange(std::int64_t fromMs, std::int64_t toMs)
     fromMs_ = fromMs;
     toMs_ = toMs;
     spanMs_ = toMs - fromMs;
+    markAll();
     requestHistory();
     pacer_.request();
 }
@@ -183,9 +201,29 @@ void CTrendsDialog::redraw()
 {
     if (following_)
         followNow();
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < housingCount; ++housing) {
+        if (!changed_[housing])
+            continue;
+        changed_[housing] = false;
         for (Quantity q : {Quantity::Temperature, Quantity::Humidity})
-            drawPlot(housing, q);
+            if (std::find(toDraw_.begin(), toDraw_.end(), std::make_pair(housing, q)) == toDraw_.end())
+                toDraw_.emplace_back(housing, q);
+    }
+    drawNext();
+}
+
+void CTrendsDialog::drawNext()
+{
+    drawQueued_ = false;
+    if (toDraw_.empty())
+        return;
+    const auto [housing, quantity] = toDraw_.front();
+    toDraw_.erase(toDraw_.begin());
+    drawPlot(housing, quantity);
+    if (toDraw_.empty() || drawQueued_)
+        return;
+    drawQueued_ = true;
+    QMetaObject::invokeMethod(this, &CTrendsDialog::drawNext, Qt::QueuedConnection);
 }
 
 void CTrendsDialog::drawPlot(int housing, Quantity quantity)
@@ -261,6 +299,7 @@ void CTrendsDialog::applyHistory(unsigned generation, const std::shared_ptr<Answ
     loadedFromMs_ = answer->fromMs;
     loadedToMs_ = answer->toMs;
     loadedRollups_ = answer->rollups;
+    markAll();
     ui_->historyStatus->setText(answer->error.empty()
             ? tr("History: %1").arg(QString::fromStdString(answer->description))
             : tr("History could not be read: %1").arg(QString::fromStdString(answer->error)));
@@ -362,6 +401,8 @@ void CTrendsDialog::describePlots()
 void CTrendsDialog::flushNow()
 {
     pacer_.flushNow();
+    while (!toDraw_.empty())
+        drawNext();
     describePlots();
 }
 
@@ -372,6 +413,7 @@ void CTrendsDialog::showEvent(QShowEvent* event)
         followNow();
     requestHistory();
     secondTimer_.start(1000);
+    markAll();
     redraw();
     describePlots();
 }

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class ClientEvents;
 class CTrendPlot;
@@ -75,7 +77,9 @@ private:
     void onLinkChanged(const History::LinkChange& change);
     void onMoved(std::int64_t fromMs, std::int64_t toMs);
     void redraw();
+    void drawNext();
     void drawPlot(int housing, History::Quantity quantity);
+    void markAll();
     void requestHistory();
     void applyHistory(unsigned generation, const std::shared_ptr<Answer>& answer);
     void exportShown();
@@ -104,4 +108,10 @@ private:
     bool loadedRollups_ = false;
     bool loaded_ = false;
     bool describedDirty_ = true;
+    // Housings with something new to draw, and the plots still to be drawn
+    // in this frame (one per event-loop pass, so that a push waiting for
+    // the GUI thread waits for one plot at most).
+    std::array<bool, housingCount> changed_{};
+    std::vector<std::pair<int, History::Quantity>> toDraw_;
+    bool drawQueued_ = false;
 };
