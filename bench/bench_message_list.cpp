@@ -251,11 +251,13 @@ int main(int argc, char** argv)
     double typingMs = 0;
     for (const QString& typed : {"p", "pu", "pum", "pump"})
         typingMs = std::max(typingMs, filterMs(-1, typed));
-    const double wideMs = filterMs(-1, QStringLiteral("°C"));
+    const double degreesMs = filterMs(-1, QStringLiteral("°c"));
+    const double wideMs = filterMs(-1, QStringLiteral("ω"));
     const double clearMs = filterMs(-1, QString());
     std::printf(
-        "filter ms          %.1f priority, %.1f typing (worst letter), %.1f non-ASCII, %.1f cleared\n",
-        priorityMs, typingMs, wideMs, clearMs);
+        "filter ms          %.1f priority, %.1f typing (worst letter), %.1f °c, %.1f ω (Unicode case), %.1f "
+        "cleared\n",
+        priorityMs, typingMs, degreesMs, wideMs, clearMs);
     const long rate = 10000;
     const Flood flood = floodThroughHandoff(dialog, messages, rate, 5);
     std::printf("longest stall      %.2f ms (%ld messages at %ld a second through the hand-off)\n",

@@ -95,7 +95,8 @@ private:
     int filterPriority_ = -1;
     QByteArray filterText_; // UTF-8, ASCII letters lowered
     QString filterQText_;
-    bool filterAscii_ = true;
+    bool filterAscii_ = true; // ASCII case rules are enough
+    std::array<QByteArray, 2> filterCases_;
     std::vector<int> matches_;
     FramePacer commit_;
     std::array<QIcon, 3> icons_;
