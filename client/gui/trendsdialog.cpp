@@ -309,6 +309,8 @@ void CTrendsDialog::applyHistory(unsigned generation, const std::shared_ptr<Answ
 
 void CTrendsDialog::exportShown()
 {
+    if (!reader_)
+        return;
     const QString path = QFileDialog::getSaveFileName(this, tr("Export the shown range"),
         QStringLiteral("kov-trends-%1.csv").arg(utcText(fromMs_, "yyyyMMdd-HHmm")), tr("CSV files (*.csv)"));
     if (path.isEmpty())
