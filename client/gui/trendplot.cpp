@@ -75,6 +75,33 @@ void CTrendPlot::setValues(const std::vector<TrendPoint>& points, const TrendEnv
     setPoints(values_, points);
     summary_ = summary;
     fitValueAxis();
+
+    tail_ = Tail{};
+    const std::int64_t fromMs = ms(xAxis->range().lower);
+    const std::int64_t toMs = ms(xAxis->range().upper);
+    if (!summary.any || summary.latestMs < fromMs || summary.latestMs >= toMs)
+        return;
+    const std::int64_t span = toMs - fromMs;
+    const std::int64_t column = (summary.latestMs - fromMs) * columns() / span;
+    tail_.fromMs = fromMs + (column * span + columns() - 1) / columns();
+    tail_.toMs = fromMs + ((column + 1) * span + columns() - 1) / columns();
+    tail_.low = summary.latest;
+    tail_.high = summary.latest;
+    for (auto p = points.rbegin(); p != points.rend() && p->timeMs >= tail_.fromMs; ++p) {
+        if (p->timeMs >= tail_.toMs)
+            continue;
+        if (!std::isfinite(p->value))
+            return; // a gap inside: leave it to a full drawing
+        tail_.low = std::min(tail_.low, p->value);
+        tail_.high = std::max(tail_.high, p->value);
+    }
+    tail_.valid = true;
+}
+
+void CTrendPlot::noteLatest(std::int64_t timeMs, double value)
+{
+    summary_.latestMs = timeMs;
+    summary_.latest = value;
 }
 
 void CTrendPlot::setLimits(const std::vector<TrendPoint>& warning, const std::vector<TrendPoint>& overLimit)

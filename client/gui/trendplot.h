@@ -30,6 +30,18 @@ public:
     const QString& caption() const { return caption_; }
     const TrendEnvelope::Summary& summary() const { return summary_; }
 
+    // The pixel column of the newest value drawn: its time span and the
+    // least and greatest value drawn in it. A newer value inside both
+    // changes nothing on the screen.
+    struct Tail {
+        bool valid = false;
+        std::int64_t fromMs = 0, toMs = 0;
+        double low = 0.0, high = 0.0;
+    };
+    const Tail& tail() const { return tail_; }
+    // A newer value that changes nothing drawn: only the summary learns it.
+    void noteLatest(std::int64_t timeMs, double value);
+
     // The drawn value nearest to a widget x position; false when none.
     bool valueAt(int x, std::int64_t& timeMs, double& value) const;
 
@@ -57,4 +69,5 @@ private:
     double high_ = 1.0;
     bool settingRange_ = false;
     TrendEnvelope::Summary summary_;
+    Tail tail_;
 };

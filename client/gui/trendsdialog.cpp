@@ -121,8 +121,13 @@ void CTrendsDialog::onReading(const History::Reading& reading)
         return;
     series_[reading.housing].appendLive(
         {reading.arrivalMs, reading.temperature, reading.humidity, reading.water, false});
-    changed_[reading.housing] = true;
     describedDirty_ = true;
+    if (following_ && !changed_[reading.housing] && drawnAlready(reading)) {
+        plot(reading.housing, Quantity::Temperature)->noteLatest(reading.arrivalMs, reading.temperature);
+        plot(reading.housing, Quantity::Humidity)->noteLatest(reading.arrivalMs, reading.humidity);
+        return;
+    }
+    changed_[reading.housing] = true;
     if (following_ && isVisible())
         pacer_.request();
 }
@@ -147,6 +152,23 @@ void CTrendsDialog::onLinkChanged(const History::LinkChange& change)
     markAll();
     if (isVisible())
         pacer_.request();
+}
+
+// A reading that falls into the pixel column of the newest value drawn, and
+// within what is drawn there, leaves the plots as they are: the envelope
+// would draw the same. This spares the drawing for most readings of a flood.
+bool CTrendsDialog::drawnAlready(const History::Reading& reading) const
+{
+    if (reading.arrivalMs >= toMs_)
+        return false;
+    for (Quantity q : {Quantity::Temperature, Quantity::Humidity}) {
+        const CTrendPlot::Tail& tail = plot(reading.housing, q)->tail();
+        const double value = q == Quantity::Temperature ? reading.temperature : reading.humidity;
+        if (!tail.valid || reading.arrivalMs < tail.fromMs || reading.arrivalMs >= tail.toMs ||
+            !std::isfinite(value) || value < tail.low || value > tail.high)
+            return false;
+    }
+    return true;
 }
 
 void CTrendsDialog::markAll()

@@ -80,6 +80,7 @@ private:
     void drawNext();
     void drawPlot(int housing, History::Quantity quantity);
     void markAll();
+    bool drawnAlready(const History::Reading& reading) const;
     void requestHistory();
     void applyHistory(unsigned generation, const std::shared_ptr<Answer>& answer);
     void exportShown();
