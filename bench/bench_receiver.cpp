@@ -5,6 +5,8 @@
 //   window   the client's servant and its main window, shown with every
 //            display it feeds: both housings' gauges and water boxes, both
 //            setpoints windows, the alarms and messages window
+//   trends   as window, and the trends window shown following the live
+//            readings
 // Prints the consumer's IOR as its first line, serves pushes until the
 // pusher's "disconnect", then prints one line of figures of the window:
 //   paints_per_s=N label_paints_per_s=N stale_p50_ms=N stale_p99_ms=N stale_max_ms=N shown=0|1
@@ -13,7 +15,7 @@
 // the gauge after it, shown tells whether the last reading was painted, and
 // window_ms is the time to create and show the windows.
 //
-//   bench_receiver raw|handoff|window
+//   bench_receiver raw|handoff|window|trends
 //
 // With KOV_BENCH_HISTORY=DIR the window's events are also recorded in
 // DIR/kovhistory.db, as the client records them.
@@ -28,6 +30,7 @@
 #include "progressdialog.h"
 #include "resources.h"
 #include "statusdialog.h"
+#include "trendsdialog.h"
 
 #include <kov.hh>
 
@@ -185,9 +188,10 @@ int main(int argc, char** argv)
 {
     const char* mode = argc > 1 ? argv[1] : "";
     const bool raw = std::strcmp(mode, "raw") == 0;
-    const bool window = std::strcmp(mode, "window") == 0;
+    const bool trends = std::strcmp(mode, "trends") == 0;
+    const bool window = trends || std::strcmp(mode, "window") == 0;
     if (!raw && !window && std::strcmp(mode, "handoff") != 0) {
-        std::fprintf(stderr, "usage: bench_receiver raw|handoff|window\n");
+        std::fprintf(stderr, "usage: bench_receiver raw|handoff|window|trends\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -221,6 +225,8 @@ int main(int argc, char** argv)
         dialog->Create();
         dialog->progressDialog()->hide();
         showAll(*dialog, figures);
+        if (trends)
+            dialog->trendsDialog()->show();
         QCoreApplication::processEvents();
         windowMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         receiver = std::make_unique<WindowReceiver>(*dialog, consumerHost, figures);

@@ -3,10 +3,12 @@
 #include "client_events.h"
 #include "clientdialog.h"
 #include "exception_printer.h"
+#include "history_file.h"
 #include "history_recorder.h"
 #include "history_settings.h"
 #include "link_state.h"
 #include "message_boxes.h"
+#include "sqlite_history_source.h"
 
 #include <ace/Log_Msg.h>
 
@@ -114,6 +116,13 @@ void CKovClientApp::startHistory()
     if (!problem.empty())
         ACE_ERROR((LM_WARNING, "%s\n", problem.c_str()));
     history_ = std::make_unique<HistoryRecorder>(settings_.configFile().directory(), settings, *boxes_);
+}
+
+HistorySourceFactory CKovClientApp::historySourceFactory()
+{
+    const std::string path =
+        history_ ? history_->path() : HistoryFile::pathIn(settings_.configFile().directory());
+    return [path] { return std::make_unique<History::SqliteHistorySource>(path); };
 }
 
 void CKovClientApp::emitLink(History::LinkEvent kind, std::string reason)

@@ -66,6 +66,8 @@ public:
     int consumerStatus() const override { return consumer_.status(); }
     int consumerDone() const override { return consumer_.done(); }
     bool storeSetpoints() override;
+    // The trends window and the journal read the history file through this.
+    HistorySourceFactory historySourceFactory() override;
 
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return handoff_.isReceiverUp(); }

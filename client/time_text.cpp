@@ -33,3 +33,44 @@ std::string TimeText::utc(std::int64_t seconds)
         parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, parts.tm_year + 1900);
     return text;
 }
+
+namespace {
+
+// Calendar parts of a UTC time; false when the C library cannot convert it.
+bool utcParts(std::int64_t seconds, std::tm& parts)
+{
+    const auto time = static_cast<std::time_t>(seconds);
+    return gmtime_r(&time, &parts) != nullptr;
+}
+
+} // namespace
+
+std::string TimeText::isoMs(std::int64_t milliseconds)
+{
+    // Floor division, so that times before 1970 keep a positive fraction.
+    std::int64_t seconds = milliseconds / 1000;
+    std::int64_t fraction = milliseconds % 1000;
+    if (fraction < 0) {
+        fraction += 1000;
+        --seconds;
+    }
+    std::tm parts{};
+    if (!utcParts(seconds, parts))
+        return std::string();
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900,
+        parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+        static_cast<int>(fraction));
+    return text;
+}
+
+std::string TimeText::isoSeconds(std::int64_t seconds)
+{
+    std::tm parts{};
+    if (!utcParts(seconds, parts))
+        return std::string();
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1,
+        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    return text;
+}

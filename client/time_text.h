@@ -16,4 +16,9 @@ public:
     // newline: "Thu Jan  1 00:00:00 1970". A time the C library cannot
     // convert gives "(time not readable: N)".
     static std::string utc(std::int64_t seconds);
+
+    // A UTC time as ISO 8601 with milliseconds: "2026-12-08T18:20:05.250Z".
+    static std::string isoMs(std::int64_t millisecondsSince1970);
+    // The same to the second: "2026-12-08T18:20:05Z".
+    static std::string isoSeconds(std::int64_t secondsSince1970);
 };

@@ -1,10 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 struct AlarmSetpoints;
 class LinkState;
 class MessageBoxes;
+namespace History {
+class HistorySource;
+}
+
+// Makes a reader of the history; called on the thread that will use it.
+using HistorySourceFactory = std::function<std::unique_ptr<History::HistorySource>()>;
 
 // What the dialogs need of the application object: the setpoints of both
 // housings, the link state, the message boxes, the link operations and the
@@ -35,4 +42,8 @@ public:
     // Writes the setpoints of both housings to the configuration file now.
     // False when the file could not be written; the reason is in the log.
     virtual bool storeSetpoints() = 0;
+
+    // How the trends and the journal read the history; empty when there is
+    // none, and the windows then show the live data only.
+    virtual HistorySourceFactory historySourceFactory() { return {}; }
 };

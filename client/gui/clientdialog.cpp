@@ -15,6 +15,7 @@
 #include "statusdialog.h"
 #include "timeindicator.h"
 #include "trace.h"
+#include "trendsdialog.h"
 #include "ui_clientdialog.h"
 
 #include <kov.hh>
@@ -75,6 +76,7 @@ CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
     connect(ui_->exitButton, &QPushButton::clicked, this, &CKovClientDialog::reject);
     connect(ui_->reconnectButton, &QPushButton::clicked, this, &CKovClientDialog::OnReconnect);
     connect(ui_->alarmsButton, &QPushButton::clicked, this, [this] { status_->showNormal(); });
+    connect(ui_->trendsButton, &QPushButton::clicked, this, [this] { trends_->showNormal(); });
     connect(
         ui_->electronicsSetpointsButton, &QPushButton::clicked, this, [this] { alarms_[0]->showNormal(); });
     connect(
@@ -97,6 +99,7 @@ bool CKovClientDialog::Create()
 
     status_ = std::make_unique<CKovStatusDialog>(*link, this);
     status_->Create();
+    status_->setHistorySource(host_.historySourceFactory());
     alarms_[0] = std::make_unique<CAlarmDialog>(host_, this);
     alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
     alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);
@@ -107,6 +110,9 @@ bool CKovClientDialog::Create()
                 emit events_->setpointChanged(History::SetpointChange{
                     housing, which, oldValue, newValue, QDateTime::currentMSecsSinceEpoch()});
             });
+    trends_ = std::make_unique<CTrendsDialog>(host_, this);
+    trends_->Create();
+    trends_->listenTo(*events_);
 
     progress_ = std::make_unique<CKovProgressDialog>(host_, this);
     progress_->Init(this, QStringLiteral("KOV Connect Progress"), CKovProgressDialog::Connecting);
@@ -309,8 +315,8 @@ void CKovClientDialog::reject()
 void CKovClientDialog::DestroyWindow()
 {
     stopTimer();
-    for (QWidget* companion :
-        std::initializer_list<QWidget*>{status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get()})
+    for (QWidget* companion : std::initializer_list<QWidget*>{
+             status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get(), trends_.get()})
         if (companion)
             companion->hide();
     hide();

@@ -15,6 +15,7 @@ class CLevelBar;
 class CLinkIndicator;
 class ClientEvents;
 class CTimeIndicator;
+class CTrendsDialog;
 class ClientHost;
 class QLabel;
 class QLineEdit;
@@ -74,6 +75,7 @@ public:
     // has shown it).
     ClientEvents& events() const { return *events_; }
     CAnnouncer* announcer() const { return announcer_; }
+    CTrendsDialog* trendsDialog() const { return trends_.get(); }
     bool timerRunning() const;
 
 signals:
@@ -105,6 +107,7 @@ private:
     std::unique_ptr<CTimeIndicator> time_;
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
     std::unique_ptr<ClientEvents> events_;
+    std::unique_ptr<CTrendsDialog> trends_;
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
     CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;

@@ -3,6 +3,7 @@
 #include "frame_pacer.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QIcon>
 
 #include <array>
@@ -41,6 +42,21 @@ public:
     // Rows stored so far, including those the view has not been told of yet.
     int storedRows() const { return stored_; }
 
+    // Shows only the rows of one priority (-1: every priority) whose text
+    // holds `text` (ignoring case; empty: every text). The stored rows stay
+    // as they are, in arrival order.
+    void setFilter(int priority, const QString& text);
+    bool filtered() const { return filtered_; }
+
+    // A shown row as stored, for exporting the list as shown.
+    struct RowView {
+        std::int64_t time;
+        std::uint32_t priority;
+        const char* text;
+        std::uint32_t length;
+    };
+    RowView shownRow(int row) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -62,8 +78,10 @@ private:
     static constexpr std::size_t textBlockSize = 64 * 1024;
 
     const Row& row(int index) const;
+    const Row& viewRow(int index) const;
     const char* keepText(const char* text, std::size_t length);
     void commit();
+    bool matches(const Row& row) const;
     QVariant priorityData(const Row& row, int role) const;
 
     std::vector<std::unique_ptr<Row[]>> rowChunks_;
@@ -72,6 +90,14 @@ private:
     std::size_t textLeft_ = 0;
     int stored_ = 0;
     int shown_ = 0;
+    // While a filter is set: the stored rows it lets through, in order.
+    bool filtered_ = false;
+    int filterPriority_ = -1;
+    QByteArray filterText_; // UTF-8, ASCII letters lowered
+    QString filterQText_;
+    bool filterAscii_ = true; // ASCII case rules are enough
+    std::array<QByteArray, 2> filterCases_;
+    std::vector<int> matches_;
     FramePacer commit_;
     std::array<QIcon, 3> icons_;
 };

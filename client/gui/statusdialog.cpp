@@ -2,6 +2,7 @@
 
 #include "accessible_notifier.h"
 #include "announcer.h"
+#include "journal_tools.h"
 #include "linkindicator.h"
 #include "message_list_model.h"
 #include "resources.h"
@@ -24,6 +25,9 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
       newMessages_(new AccessibleNotifier([this](int count) { announceNew(count); }, this, true))
 {
     ui_->setupUi(this);
+    journal_ = std::make_unique<JournalTools>(this, model_,
+        JournalTools::Controls{
+            ui_->priorityFilter, ui_->searchEdit, ui_->historyButton, ui_->exportButton, ui_->journalStatus});
     setUpList();
     setUpLegend();
     connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
@@ -108,6 +112,11 @@ bool CKovStatusDialog::Create()
     // with current values.
     timer_.start(1000);
     return timer_.isActive();
+}
+
+void CKovStatusDialog::setHistorySource(HistorySourceFactory factory)
+{
+    journal_->setHistorySource(std::move(factory));
 }
 
 void CKovStatusDialog::refreshIndicators()

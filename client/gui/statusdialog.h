@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client_host.h"
+
 #include <QDialog>
 #include <QTimer>
 
@@ -10,6 +12,7 @@
 class AccessibleNotifier;
 class CAnnouncer;
 class CLinkIndicator;
+class JournalTools;
 class CTimeIndicator;
 class LinkState;
 class MessageListModel;
@@ -44,6 +47,10 @@ public:
     MessageListModel* model() const { return model_; }
     CAnnouncer* announcer() const { return announcer_; }
 
+    // Where "History…" reads the past (the journal).
+    void setHistorySource(HistorySourceFactory factory);
+    JournalTools* journal() const { return journal_.get(); }
+
 private:
     void setUpList();
     static void relayOutOnlyForVisibleRows(QTableView* list);
@@ -54,6 +61,8 @@ private:
     std::unique_ptr<Ui::StatusDialog> ui_;
     LinkState& linkState_;
     MessageListModel* model_;
+    // Before the list's model goes: an export may still be reading it.
+    std::unique_ptr<JournalTools> journal_;
     std::unique_ptr<CLinkIndicator> linkIndicator_;
     std::unique_ptr<CTimeIndicator> timeIndicator_;
     QTimer timer_;

@@ -40,7 +40,10 @@ public:
         return store ? store() : true;
     }
 
+    HistorySourceFactory historySourceFactory() override { return history; }
+
     AlarmSetpoints records[2];
+    HistorySourceFactory history;
     LinkState link;
     RecordedBoxes boxes;
     std::function<void()> onReconnect;

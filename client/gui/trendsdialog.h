@@ -1,0 +1,118 @@
+#pragma once
+
+#include "client_host.h"
+#include "frame_pacer.h"
+#include "history_records.h"
+#include "limit_steps.h"
+#include "trend_series.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class ClientEvents;
+class CTrendPlot;
+class HistoryReader;
+namespace Ui {
+class TrendsDialog;
+}
+
+// "KOV Trends": per housing the temperature and the humidity against UTC
+// time, with the warning and over-limit setpoints as they were at each time.
+// Readings arrive through ClientEvents into a buffer; the plots follow at
+// frame rate. Older ranges come from the history, read on a thread of their
+// own; without a history the window shows what arrived while it ran.
+// Created hidden once; closing only hides it.
+class CTrendsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int housingCount = 2;
+    static constexpr std::int64_t minuteMs = 60 * 1000;
+    static constexpr std::int64_t hourMs = 60 * minuteMs;
+    static constexpr std::int64_t dayMs = 24 * hourMs;
+    // Longer ranges are drawn from the per-minute rollups.
+    static constexpr std::int64_t rawLimitMs = 12 * hourMs;
+
+    CTrendsDialog(ClientHost& host, QWidget* parent);
+    ~CTrendsDialog() override;
+
+    // The history reader (from the host's factory) and the base setpoints.
+    void Create();
+    // Readings, setpoint and link changes from here on.
+    void listenTo(ClientEvents& events);
+
+    // The last `spanMs`, following the live readings.
+    void showLast(std::int64_t spanMs);
+    // A fixed range (as after a drag), not following.
+    void showRange(std::int64_t fromMs, std::int64_t toMs);
+    bool following() const { return following_; }
+    std::int64_t fromMs() const { return fromMs_; }
+    std::int64_t toMs() const { return toMs_; }
+
+    CTrendPlot* plot(int housing, History::Quantity quantity) const;
+    // Draws what is due now and brings the accessible descriptions up to date.
+    void flushNow();
+
+signals:
+    // A history answer has been drawn (for the benchmarks).
+    void historyShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    struct Answer;
+
+    void setUpPlots();
+    void onReading(const History::Reading& reading);
+    void onSetpointChanged(const History::SetpointChange& change);
+    void onLinkChanged(const History::LinkChange& change);
+    void onMoved(std::int64_t fromMs, std::int64_t toMs);
+    void redraw();
+    void drawNext();
+    void drawPlot(int housing, History::Quantity quantity);
+    void markAll();
+    bool drawnAlready(const History::Reading& reading) const;
+    void requestHistory();
+    void applyHistory(unsigned generation, const std::shared_ptr<Answer>& answer);
+    void exportShown();
+    void showReadout(CTrendPlot* plot, int x);
+    void describePlots();
+    QString describe(const CTrendPlot* plot) const;
+    void followNow();
+    static std::int64_t nowMs();
+
+    std::unique_ptr<Ui::TrendsDialog> ui_;
+    ClientHost& host_;
+    std::array<std::array<CTrendPlot*, 2>, housingCount> plots_{};
+    std::array<TrendSeries, housingCount> series_;
+    std::array<LimitSteps, housingCount> limits_;
+    std::unique_ptr<HistoryReader> reader_;
+    std::shared_ptr<std::atomic<unsigned>> generation_ = std::make_shared<std::atomic<unsigned>>(0);
+    FramePacer pacer_;
+    QTimer secondTimer_;
+    std::int64_t spanMs_ = hourMs;
+    std::int64_t fromMs_ = 0;
+    std::int64_t toMs_ = 0;
+    bool following_ = true;
+    // The range the last history answer covers.
+    std::int64_t loadedFromMs_ = 0;
+    std::int64_t loadedToMs_ = 0;
+    bool loadedRollups_ = false;
+    bool loaded_ = false;
+    bool describedDirty_ = true;
+    // Housings with something new to draw, and the plots still to be drawn
+    // in this frame (one per event-loop pass, so that a push waiting for
+    // the GUI thread waits for one plot at most).
+    std::array<bool, housingCount> changed_{};
+    std::vector<std::pair<int, History::Quantity>> toDraw_;
+    bool drawQueued_ = false;
+};

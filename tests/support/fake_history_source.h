@@ -1,0 +1,45 @@
+#pragma once
+
+#include "history_source.h"
+
+#include <cstdint>
+#include <vector>
+
+// A history made up on demand: one reading a second per housing over
+// [firstMs, endMs), a smooth daily swing of temperature and humidity, no
+// memory held per reading; rollups computed from the same formula. Changes
+// and messages are the lists the test or benchmark fills in.
+class FakeHistorySource : public History::HistorySource {
+public:
+    FakeHistorySource(std::int64_t firstMs, std::int64_t endMs) : firstMs_(firstMs), endMs_(endMs) {}
+
+    // The value a generated reading has at `timeMs`.
+    static double temperatureAt(int housing, std::int64_t timeMs);
+    static double humidityAt(int housing, std::int64_t timeMs);
+
+    std::vector<History::Reading> readings(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::MinuteRollup> rollups(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::SetpointsInForce> setpoints(
+        int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::MessageRecord> messages(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::SetpointChange> setpointChanges(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::LinkChange> linkChanges(std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
+    std::string description() const override { return "made-up history"; }
+    std::string lastError() const override { return {}; }
+
+    std::vector<History::SetpointsInForce> sets[2];
+    std::vector<History::MessageRecord> messageList;
+    std::vector<History::SetpointChange> changeList;
+    std::vector<History::LinkChange> linkList;
+    std::vector<History::AlarmRecord> alarmList;
+
+private:
+    static std::vector<History::MinuteRollup> makeRollups(
+        int housing, std::int64_t fromMs, std::int64_t toMs);
+
+    // Computed once, on the first question, as a store keeps them.
+    std::vector<History::MinuteRollup> minutes_[2];
+    std::int64_t firstMs_;
+    std::int64_t endMs_;
+};
