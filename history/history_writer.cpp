@@ -199,8 +199,11 @@ void WriterLoop::pass()
         shared_.queue.take(pending_);
         havePending_ = !pending_.empty();
     }
-    if (shared_.state != State::Recording) {
-        // Nothing can be recorded: the queue must not grow meanwhile.
+    // A file still opening (another client held it past the busy timeout)
+    // keeps what is queued for the next try; the queue's bound holds
+    // meanwhile. Paused or read-only, nothing can be recorded: the queue
+    // must not grow.
+    if (shared_.state != State::Recording && shared_.state != State::Starting) {
         dropped_ += pending_.readings.size() + pending_.events.size();
         pending_.clear();
         havePending_ = false;
