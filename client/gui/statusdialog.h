@@ -5,9 +5,8 @@
 
 #include <memory>
 
-class CLinkIndicator;
-class CTimeIndicator;
 class LinkState;
+class LinkStatusRow;
 class MessageListModel;
 class QTableView;
 namespace KOV {
@@ -48,8 +47,7 @@ private:
     std::unique_ptr<Ui::StatusDialog> ui_;
     LinkState& linkState_;
     MessageListModel* model_;
-    std::unique_ptr<CLinkIndicator> linkIndicator_;
-    std::unique_ptr<CTimeIndicator> timeIndicator_;
+    std::unique_ptr<LinkStatusRow> statusRow_;
     QTimer timer_;
     int rowCount_ = 0;
 };
