@@ -247,9 +247,9 @@ void CKovClientDialog::DestroyWindow()
 
 void CKovClientDialog::startTimer1s()
 {
+    // On whole seconds, as the alarms and messages window's timer: the idle
+    // client then wakes once a second for both.
     if (timer_ == 0)
-        // On whole seconds, as the alarms and messages window's timer: the
-        // idle client then wakes once a second for both.
         timer_ = startTimer(1000, Qt::VeryCoarseTimer);
 }
 
