@@ -21,9 +21,9 @@
 // DIR/kovhistory.db, as the client records them.
 #include "alarmdialog.h"
 #include "clientdialog.h"
-#include "consumer_host.h"
 #include "fake_host.h"
 #include "handoff.h"
+#include "handoff_host.h"
 #include "history_recorder.h"
 #include "kovevtconsumer_i.h"
 #include "levelbar.h"
@@ -74,27 +74,6 @@ private:
     std::atomic<bool>& over_;
 };
 
-// The application as the servant sees it: every payload through the
-// hand-off, its arrival stamped for the window's staleness.
-class BenchConsumerHost : public ConsumerHost {
-public:
-    BenchConsumerHost(Handoff& handoff, std::atomic<bool>& over) : handoff_(handoff), over_(over) {}
-    bool IsWindowUp() const override { return true; }
-    void HandOff(const CORBA::TypeCode* type, const void* value) override
-    {
-        arrivalNs.store(nowNs(), std::memory_order_relaxed);
-        handoff_.send(type, value);
-    }
-    void DropLink() override { over_ = true; }
-
-    // Written before each hand-off; read on the GUI thread inside it.
-    std::atomic<std::int64_t> arrivalNs{0};
-
-private:
-    Handoff& handoff_;
-    std::atomic<bool>& over_;
-};
-
 // Figures of the window, all on the GUI thread.
 struct WindowFigures : QObject {
     std::int64_t unpaintedSinceNs = 0; // arrival of the oldest reading not painted yet
@@ -124,15 +103,16 @@ struct WindowFigures : QObject {
 // The main window behind the hand-off, stamping what it has been given.
 class WindowReceiver : public HandoffReceiver {
 public:
-    WindowReceiver(CKovClientDialog& dialog, BenchConsumerHost& host, WindowFigures& figures)
-        : dialog_(dialog), host_(host), figures_(figures)
+    WindowReceiver(
+        CKovClientDialog& dialog, const std::atomic<std::int64_t>& arrivalNs, WindowFigures& figures)
+        : dialog_(dialog), arrivalNs_(arrivalNs), figures_(figures)
     {}
     void OnEvent(const CORBA::TypeCode* type, const void* value) override
     {
         dialog_.OnEvent(type, value);
         if (!const_cast<CORBA::TypeCode_ptr>(type)->equal(KOV::_tc_HousekeepingData))
             return;
-        const std::int64_t arrival = host_.arrivalNs.load(std::memory_order_relaxed);
+        const std::int64_t arrival = arrivalNs_.load(std::memory_order_relaxed);
         if (figures_.firstArrivalNs == 0)
             figures_.firstArrivalNs = arrival;
         figures_.lastArrivalNs = arrival;
@@ -142,7 +122,7 @@ public:
 
 private:
     CKovClientDialog& dialog_;
-    BenchConsumerHost& host_;
+    const std::atomic<std::int64_t>& arrivalNs_;
     WindowFigures& figures_;
 };
 
@@ -210,7 +190,11 @@ int main(int argc, char** argv)
 
     std::atomic<bool> over{false};
     Handoff handoff;
-    BenchConsumerHost consumerHost(handoff, over);
+    handoff.setReceiverUp(true);
+    // Each payload's arrival, stamped for the window's staleness.
+    std::atomic<std::int64_t> arrivalNs{0};
+    HandoffHost consumerHost(handoff);
+    consumerHost.beforeHandOff = [&arrivalNs] { arrivalNs.store(nowNs(), std::memory_order_relaxed); };
     FakeHost clientHost;
     clientHost.link.SetConnected(1);
     WindowFigures figures;
@@ -229,7 +213,7 @@ int main(int argc, char** argv)
             dialog->trendsDialog()->show();
         QCoreApplication::processEvents();
         windowMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        receiver = std::make_unique<WindowReceiver>(*dialog, consumerHost, figures);
+        receiver = std::make_unique<WindowReceiver>(*dialog, arrivalNs, figures);
         if (!qEnvironmentVariableIsEmpty("KOV_BENCH_HISTORY")) {
             history = std::make_unique<HistoryRecorder>(
                 qEnvironmentVariable("KOV_BENCH_HISTORY").toStdString(), HistorySettings{}, clientHost.boxes);
@@ -256,7 +240,7 @@ int main(int argc, char** argv)
     QObject::connect(&watch, &QTimer::timeout, &app, [&] {
         // exit, not quit: quit first asks every window to close, and the main
         // window answers that with its own exit.
-        if (over)
+        if (over || !consumerHost.drops().empty())
             QCoreApplication::exit(0);
     });
     watch.start(50);

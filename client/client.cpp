@@ -14,11 +14,6 @@
 
 #include <QThread>
 
-namespace {
-const char* const electronicsName = "KOV-E1";
-const char* const spectrographName = "KOV-S1";
-} // namespace
-
 CKovClientApp::CKovClientApp(CommandWords words, std::string directory, std::unique_ptr<MessageBoxes> boxes)
     : servant_(this),
       settings_(std::move(directory)),
@@ -62,8 +57,8 @@ void CKovClientApp::closeReception()
 int CKovClientApp::InitInstance()
 {
     settings_.openDefaultConfig();
-    store_.loadSetpoints(electronicsName, 0);
-    store_.loadSetpoints(spectrographName, 1);
+    for (int housing = 0; housing < SetpointStore::housingCount; ++housing)
+        store_.loadSetpoints(SetpointStore::housingNames[housing], housing);
     startHistory();
 
     if (!Connect())

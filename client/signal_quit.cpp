@@ -1,31 +1,20 @@
 #include "signal_quit.h"
 
+#include "quit_signals.h"
+
 #include <QSocketNotifier>
 
-#include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-namespace {
-sigset_t quitSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-} // namespace
-
 void SignalQuit::blockSignals()
 {
-    const sigset_t set = quitSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    QuitSignals::block();
 }
 
 SignalQuit::SignalQuit(std::function<void()> onSignal) : onSignal_(std::move(onSignal))
 {
-    const sigset_t set = quitSignals();
+    const sigset_t set = QuitSignals::set();
     fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd_ < 0)
         return;

@@ -20,12 +20,16 @@ KOV_RUN_PACKAGES=(
 # The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
-# for what it says of the client.
+# for what it says of the client,
+# lintian for the package.
 KOV_TEST_PACKAGES=(
   libgtest-dev googletest
   clang libclang-rt-dev
   orca
+  lintian
 )
+# The layout check (scripts/check-format).
+KOV_STYLE_PACKAGES=(clang-format)
 # Everything, for scripts/test (the tests also build the package).
 KOV_PACKAGES=(
   "${KOV_BUILD_PACKAGES[@]}" "${KOV_RUN_PACKAGES[@]}"

@@ -3,6 +3,7 @@
 #include "alarm_setpoints.h"
 #include "client_host.h"
 #include "decimal_text.h"
+#include "field_colour.h"
 #include "message_boxes.h"
 #include "paced_label.h"
 #include "ui_alarmdialog.h"
@@ -10,8 +11,6 @@
 #include <kov.hh>
 
 #include <QAccessible>
-#include <QColor>
-#include <QPalette>
 
 #include <optional>
 #include <utility>
@@ -127,14 +126,7 @@ void CAlarmDialog::EvaluateAlarms()
 
 void CAlarmDialog::showStatus(QLineEdit* field, AlarmLevels::State state, const char* text, Rgb colour)
 {
-    QPalette palette = field->palette();
-    const QColor base(colour.r, colour.g, colour.b);
-    // Black reads on every status colour, whatever the desktop theme.
-    if (palette.color(QPalette::Base) != base || palette.color(QPalette::Text) != Qt::black) {
-        palette.setColor(QPalette::Base, base);
-        palette.setColor(QPalette::Text, Qt::black);
-        field->setPalette(palette);
-    }
+    FieldColour::set(field, colour);
     // Readings may come many times a second: tell screen readers of changes only.
     const QString shown = QString::fromLatin1(text);
     if (field->text() != shown)

@@ -5,15 +5,15 @@
 #include "announcer.h"
 #include "client_events.h"
 #include "client_host.h"
+#include "field_colour.h"
 #include "levelbar.h"
 #include "link_state.h"
-#include "linkindicator.h"
+#include "link_status_row.h"
 #include "message_boxes.h"
 #include "progressdialog.h"
 #include "resources.h"
 #include "status_summary.h"
 #include "statusdialog.h"
-#include "timeindicator.h"
 #include "trace.h"
 #include "trendsdialog.h"
 #include "ui_clientdialog.h"
@@ -29,11 +29,6 @@
 #include <ctime>
 
 namespace {
-
-QColor toQColor(Rgb colour)
-{
-    return QColor(colour.r, colour.g, colour.b);
-}
 
 // Changes between alarm states are spoken; a reading with no data passes
 // in silence, so that the first reading within limits says nothing and a
@@ -89,10 +84,7 @@ CKovClientDialog::~CKovClientDialog() = default;
 bool CKovClientDialog::Create()
 {
     LinkState* link = &host_.linkState();
-    link_ = std::make_unique<CLinkIndicator>(QStringLiteral("linkPicture"), link, this,
-        Resources::linkUnlinked(), Resources::linkLinkedA(), Resources::linkLinkedB());
-    time_ = std::make_unique<CTimeIndicator>(
-        QStringLiteral("connectionTime"), QStringLiteral("targetTime"), link, this);
+    statusRow_ = std::make_unique<LinkStatusRow>(QStringLiteral("linkPicture"), *link, this);
 
     for (int housing = 0; housing < housingCount; ++housing)
         setUpGauges(housing);
@@ -159,12 +151,7 @@ void CKovClientDialog::setWaterSensor(int housing, Rgb colour, const QString& te
 {
     waterColour_[housing] = colour;
     QLineEdit* box = water_[housing];
-    QPalette palette = box->palette();
-    if (palette.color(QPalette::Base) != toQColor(colour)) {
-        palette.setColor(QPalette::Base, toQColor(colour));
-        palette.setColor(QPalette::Text, Qt::black);
-        box->setPalette(palette);
-    }
+    FieldColour::set(box, colour);
     if (box->text() != text)
         box->setText(text);
 }
@@ -269,8 +256,7 @@ void CKovClientDialog::timerEvent(QTimerEvent* event)
 
 void CKovClientDialog::OnTimer()
 {
-    link_->Refresh();
-    time_->Refresh();
+    statusRow_->Refresh();
     StatusSummary::update(*this, "linkPicture");
     if (host_.linkState().IsConnected()) {
         ui_->reconnectButton->setEnabled(false);
@@ -279,7 +265,7 @@ void CKovClientDialog::OnTimer()
     // While exiting the link goes down on purpose: nothing to report.
     if (exiting_)
         return;
-    link_->Refresh();
+    statusRow_->link().Refresh();
     StatusSummary::update(*this, "linkPicture");
     ui_->reconnectButton->setEnabled(true);
     // Stopped before the box, so that a box is never stacked on another.
@@ -325,8 +311,10 @@ void CKovClientDialog::DestroyWindow()
 
 void CKovClientDialog::startTimer1s()
 {
+    // On whole seconds, as the alarms and messages window's timer: the idle
+    // client then wakes once a second for both.
     if (timer_ == 0)
-        timer_ = startTimer(1000);
+        timer_ = startTimer(1000, Qt::VeryCoarseTimer);
 }
 
 void CKovClientDialog::stopTimer()

@@ -1,5 +1,7 @@
 #include "levelbar.h"
 
+#include "field_colour.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPainter>
@@ -20,11 +22,6 @@ constexpr int maxText = 19;
 QString invalidDataText()
 {
     return QStringLiteral("INVALID DATA");
-}
-
-QColor toQColor(Rgb c)
-{
-    return QColor(c.r, c.g, c.b);
 }
 
 // What a screen reader sees of a gauge: an indicator, its name and, as
@@ -266,8 +263,8 @@ void CLevelBar::paintEvent(QPaintEvent*)
     if (border_)
         qDrawWinPanel(&painter, rect(), palette(), true);
     const QRect area = drawingArea();
-    const QColor bar = toQColor(barColour_);
-    const QColor bk = toQColor(bkColour_);
+    const QColor bar = FieldColour::toQColor(barColour_);
+    const QColor bk = FieldColour::toQColor(bkColour_);
     QRect filled = area;
     filled.setWidth(filledWidth());
     QRect rest = area;

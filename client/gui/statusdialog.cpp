@@ -3,11 +3,10 @@
 #include "accessible_notifier.h"
 #include "announcer.h"
 #include "journal_tools.h"
-#include "linkindicator.h"
+#include "link_status_row.h"
 #include "message_list_model.h"
 #include "resources.h"
 #include "status_summary.h"
-#include "timeindicator.h"
 #include "trace.h"
 #include "ui_statusdialog.h"
 
@@ -30,6 +29,8 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
             ui_->priorityFilter, ui_->searchEdit, ui_->historyButton, ui_->exportButton, ui_->journalStatus});
     setUpList();
     setUpLegend();
+    // On whole seconds, as the main window's timer: one wake-up for both.
+    timer_.setTimerType(Qt::VeryCoarseTimer);
     connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
 }
 
@@ -102,12 +103,8 @@ void CKovStatusDialog::setUpLegend()
 
 bool CKovStatusDialog::Create()
 {
-    if (!linkIndicator_) {
-        linkIndicator_ = std::make_unique<CLinkIndicator>(QStringLiteral("linkStatus"), &linkState_, this,
-            Resources::linkUnlinked(), Resources::linkLinkedA(), Resources::linkLinkedB());
-        timeIndicator_ = std::make_unique<CTimeIndicator>(
-            QStringLiteral("connectionTime"), QStringLiteral("targetTime"), &linkState_, this);
-    }
+    if (!statusRow_)
+        statusRow_ = std::make_unique<LinkStatusRow>(QStringLiteral("linkStatus"), linkState_, this);
     // Runs for the whole life of the dialog, shown or not, so that it opens
     // with current values.
     timer_.start(1000);
@@ -121,8 +118,7 @@ void CKovStatusDialog::setHistorySource(HistorySourceFactory factory)
 
 void CKovStatusDialog::refreshIndicators()
 {
-    linkIndicator_->Refresh();
-    timeIndicator_->Refresh();
+    statusRow_->Refresh();
     StatusSummary::update(*this, "linkStatus");
 }
 

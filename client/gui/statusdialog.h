@@ -11,10 +11,9 @@
 
 class AccessibleNotifier;
 class CAnnouncer;
-class CLinkIndicator;
 class JournalTools;
-class CTimeIndicator;
 class LinkState;
+class LinkStatusRow;
 class MessageListModel;
 class QTableView;
 namespace KOV {
@@ -63,8 +62,7 @@ private:
     MessageListModel* model_;
     // Before the list's model goes: an export may still be reading it.
     std::unique_ptr<JournalTools> journal_;
-    std::unique_ptr<CLinkIndicator> linkIndicator_;
-    std::unique_ptr<CTimeIndicator> timeIndicator_;
+    std::unique_ptr<LinkStatusRow> statusRow_;
     QTimer timer_;
     int rowCount_ = 0;
     // New messages spoken at most once a second: the message itself, or

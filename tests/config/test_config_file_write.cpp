@@ -1,4 +1,4 @@
-#include "child_run.h"
+#include "child_process.h"
 #include "config_file.h"
 #include "file_text.h"
 #include "temp_dir.h"
@@ -10,8 +10,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+
+using namespace std::chrono_literals;
 
 namespace {
 // Ends the process where a crash or power cut would hurt most.
@@ -232,16 +235,14 @@ TEST_F(ConfigFileWrite, CrashBeforeTheRenameLeavesTheOldFileWhole)
 {
     const std::string old = head + "A 1\n";
     writeConfig(old);
-    const int status = ChildRun::run(
-        [this] {
-            CrashBeforeRename file(dir.path());
-            if (!file.read("kov.cfg"))
-                ::_exit(1);
-            file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
-            file.write();
-        },
-        dir.file("child.out"));
-    ASSERT_EQ(status, 42);
+    ChildProcess child([this] {
+        CrashBeforeRename file(dir.path());
+        if (!file.read("kov.cfg"))
+            ::_exit(1);
+        file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
+        file.write();
+    });
+    ASSERT_EQ(child.waitForExit(10s), 42);
     EXPECT_EQ(config(), old);
     EXPECT_EQ(FileText::read(tempPath()), head + "A 2\n");
 
@@ -258,24 +259,21 @@ TEST_F(ConfigFileWrite, FailedWriteOfTheTempFileLeavesTheOldFileWhole)
 {
     const std::string old = std::string(1000, '#') + "\nA 1\n";
     writeConfig(old);
-    const std::string output = dir.file("child.out");
-    const int status = ChildRun::run(
-        [this] {
-            // Any file write beyond 500 bytes fails, as on a full disk.
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{500, 500};
-            ConfigFile file(dir.path());
-            if (!file.read("kov.cfg") || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-                ::_exit(1);
-            file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
-            if (file.write())
-                ::_exit(2);
-            std::printf("%s\n", file.lastError().c_str());
-        },
-        output);
-    ASSERT_EQ(status, 0);
+    ChildProcess child([this] {
+        // Any file write beyond 500 bytes fails, as on a full disk.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{500, 500};
+        ConfigFile file(dir.path());
+        if (!file.read("kov.cfg") || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(1);
+        file.update(ConfigItemPtr(ConfigItem("A", {"2"})));
+        if (file.write())
+            ::_exit(2);
+        std::printf("%s\n", file.lastError().c_str());
+    });
+    ASSERT_EQ(child.waitForExit(10s), 0);
     EXPECT_EQ(config(), old);
-    EXPECT_EQ(FileText::read(output),
+    EXPECT_EQ(child.text(ChildProcess::Stream::Output),
         "Writing config file items to " + configPath() + "\nError writing " + tempPath() + "\n" +
             reason("Cannot write " + tempPath(), EFBIG) + "\n");
 }

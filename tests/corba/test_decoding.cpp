@@ -3,9 +3,11 @@
 // the GUI thread (this test's main thread, running the Qt event loop).
 #include "child_process.h"
 #include "console_echo.h"
-#include "consumer_host.h"
+#include "gui_thread.h"
 #include "handoff.h"
+#include "handoff_host.h"
 #include "kovevtconsumer_i.h"
+#include "log_capture.h"
 #include "pushed_events.h"
 #include "spin_until.h"
 #include "test_orb.h"
@@ -13,10 +15,6 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QThread>
-#include <ace/Log_Msg.h>
-#include <ace/Log_Msg_Backend.h>
-#include <ace/Log_Record.h>
 #include <gtest/gtest.h>
 #include <omniORB4/cdrStream.h>
 
@@ -35,73 +33,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-bool onGuiThread()
-{
-    return QThread::currentThread() == QCoreApplication::instance()->thread();
-}
-
-// Every ACE log line of the process, whatever thread wrote it.
-class ProcessLog : public ACE_Log_Msg_Backend {
-public:
-    int open(const ACE_TCHAR*) override { return 0; }
-    int reset() override { return 0; }
-    int close() override { return 0; }
-    ssize_t log(ACE_Log_Record& record) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back({static_cast<ACE_Log_Priority>(record.type()), record.msg_data()});
-        return 0;
-    }
-
-    struct Line {
-        ACE_Log_Priority priority;
-        std::string text;
-    };
-
-    std::vector<Line> lines() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
-    }
-    int count(ACE_Log_Priority priority, const std::string& part) const
-    {
-        int n = 0;
-        for (const Line& line : lines())
-            if (line.priority == priority && line.text.find(part) != std::string::npos)
-                ++n;
-        return n;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Line> lines_;
-};
-
-ProcessLog processLog;
-
-// Sends the whole process's ACE log to processLog as well.
-class ProcessLogEnvironment : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        ACE_Log_Msg::msg_backend(&processLog);
-        ACE_LOG_MSG->set_flags(ACE_Log_Msg::CUSTOM);
-    }
-    void TearDown() override
-    {
-        ACE_LOG_MSG->clr_flags(ACE_Log_Msg::CUSTOM);
-        ACE_Log_Msg::msg_backend(nullptr);
-    }
-};
-
-testing::Environment* const processLogEnvironment =
-    testing::AddGlobalTestEnvironment(new ProcessLogEnvironment);
 
 // Trace lines of the kov.trace category, from any thread.
 std::mutex traceMutex;
@@ -196,34 +127,6 @@ private:
     const ObservedConsumer*& servant_;
 };
 
-// The application's side of the servant.
-class TestHost : public ConsumerHost {
-public:
-    explicit TestHost(Handoff& handoff) : handoff_(handoff) {}
-
-    bool IsWindowUp() const override { return handoff_.isReceiverUp(); }
-    void HandOff(const CORBA::TypeCode* type, const void* value) override { handoff_.send(type, value); }
-    void DropLink() override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        drops_.push_back(handOffsDone);
-    }
-
-    // For each DropLink, how many hand-offs had been handled before it.
-    std::vector<int> drops() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return drops_;
-    }
-
-    std::atomic<int> handOffsDone{0};
-
-private:
-    Handoff& handoff_;
-    mutable std::mutex mutex_;
-    std::vector<int> drops_;
-};
-
 struct PushRun {
     bool finished = false;
     int exitCode = -1;
@@ -234,7 +137,6 @@ class Decoding : public testing::Test {
 protected:
     void SetUp() override
     {
-        processLog.clear();
         servant_ = std::make_unique<ObservedConsumer>(&host_);
         observed_ = servant_.get();
         id_ = TestOrb::poa()->activate_object(servant_.get());
@@ -278,10 +180,11 @@ protected:
         return run;
     }
 
+    LogCapture log_{LogCapture::Scope::Process};
     const ObservedConsumer* observed_ = nullptr;
     GuiReceiver receiver_{observed_};
     Handoff handoff_{&receiver_};
-    TestHost host_{handoff_};
+    HandoffHost host_{handoff_};
     std::unique_ptr<ObservedConsumer> servant_;
     PortableServer::ObjectId_var id_;
     std::string ior_;
@@ -349,7 +252,7 @@ TEST_F(Decoding, EachKnownKindReachesTheGuiThreadWhileThePushWaits)
     const std::string expectedEcho = std::string(PushedEvents::shortMessage().text.in()) + "\n" +
         PushedEvents::longMessage().text.in() + "\n" + PushedEvents::plainText() + "\n";
     EXPECT_EQ(echoed, expectedEcho);
-    EXPECT_EQ(processLog.count(LM_ERROR, ""), 0);
+    EXPECT_EQ(log_.count(LM_ERROR, ""), 0);
 }
 
 TEST_F(Decoding, UnknownStructsAndLookalikesOfMessageHandNothingOff)
@@ -362,7 +265,7 @@ TEST_F(Decoding, UnknownStructsAndLookalikesOfMessageHandNothingOff)
     ASSERT_EQ(receiver_.records.size(), 1u);
     EXPECT_EQ(receiver_.records[0].kind, Seen::EVENT);
     EXPECT_EQ(echoed, "");
-    EXPECT_EQ(processLog.count(LM_ERROR, ""), 0);
+    EXPECT_EQ(log_.count(LM_ERROR, ""), 0);
 }
 
 TEST_F(Decoding, EventsBeforeTheWindowIsUpAreDroppedNotQueued)
@@ -392,7 +295,7 @@ TEST_F(Decoding, AFailureWhileDecodingOneEventDoesNotStopTheNext)
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0); // the notifier never sees an exception
     EXPECT_EQ(run.output, "returned failing\nreturned bad-priority\nreturned event\n");
-    EXPECT_EQ(processLog.count(LM_ERROR, "Error in extracting the data.\n"), 2);
+    EXPECT_EQ(log_.count(LM_ERROR, "Error in extracting the data.\n"), 2);
 
     ASSERT_EQ(receiver_.records.size(), 2u);
     EXPECT_EQ(receiver_.records[0].event.id, PushedEvents::failingEvent().id);
@@ -410,33 +313,18 @@ TEST_F(Decoding, NoOtherExceptionOfTheDisplayReachesTheNotifierEither)
         {[] { throw 42; }, "Error in handling the event.\n"},
     };
     for (const auto& c : cases) {
-        processLog.clear();
+        log_.clear();
         receiver_.fail = c.fail;
         const PushRun run = push({"failing", "event"});
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.output, "returned failing\nreturned event\n");
-        EXPECT_EQ(processLog.count(LM_ERROR, c.logged), 1) << c.logged;
+        EXPECT_EQ(log_.count(LM_ERROR, c.logged), 1) << c.logged;
     }
     EXPECT_EQ(receiver_.records.size(), 4u);
 }
 
 TEST_F(Decoding, DisconnectShowsTheWholeReasonThenDropsTheLink)
 {
-    class CountingReceiver : public HandoffReceiver {
-    public:
-        CountingReceiver(GuiReceiver& inner, TestHost& host) : inner_(inner), host_(host) {}
-        void OnEvent(const CORBA::TypeCode* type, const void* value) override
-        {
-            inner_.OnEvent(type, value);
-            ++host_.handOffsDone;
-        }
-
-    private:
-        GuiReceiver& inner_;
-        TestHost& host_;
-    } counting(receiver_, host_);
-    handoff_.setReceiver(&counting);
-
     std::string echoed;
     const PushRun run = pushCapturingEcho({"disconnect-empty", "disconnect-long", "event"}, echoed);
     ASSERT_TRUE(run.finished);
@@ -453,10 +341,8 @@ TEST_F(Decoding, DisconnectShowsTheWholeReasonThenDropsTheLink)
 
     // One DropLink per disconnect, each after its notice was handled.
     EXPECT_EQ(host_.drops(), (std::vector<int>{1, 2}));
-    EXPECT_EQ(
-        processLog.count(LM_DEBUG, "**** got disconnected due to " + PushedEvents::longReason() + "\n"), 1);
+    EXPECT_EQ(log_.count(LM_DEBUG, "**** got disconnected due to " + PushedEvents::longReason() + "\n"), 1);
     EXPECT_EQ(echoed, ""); // notices are shown, not echoed
-    handoff_.setReceiver(&receiver_);
 }
 
 TEST_F(Decoding, TraceLinesAreOffByDefaultAndKeepTheirFormats)
@@ -505,11 +391,11 @@ TEST_F(Decoding, TraceLinesAreOffByDefaultAndKeepTheirFormats)
 
 namespace {
 
-// Hands off on the calling thread; no ORB in between.
-class DirectHost : public ConsumerHost {
+// Records each payload. The servant runs on the Handoff's own thread here,
+// so the hand-off calls it directly; no ORB in between.
+class DirectReceiver : public HandoffReceiver {
 public:
-    bool IsWindowUp() const override { return true; }
-    void HandOff(const CORBA::TypeCode* type, const void* value) override
+    void OnEvent(const CORBA::TypeCode* type, const void* value) override
     {
         ++handOffs;
         lastType = type;
@@ -519,10 +405,8 @@ public:
         if (failHandOff)
             throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
     }
-    void DropLink() override { ++drops; }
 
     int handOffs = 0;
-    int drops = 0;
     bool failHandOff = false;
     const CORBA::TypeCode* lastType = nullptr;
     std::string lastText;
@@ -536,7 +420,12 @@ public:
 
 class ServantLocally : public testing::Test {
 protected:
-    void SetUp() override { processLog.clear(); }
+    void SetUp() override { handoff_.setReceiverUp(true); }
+
+    LogCapture log_{LogCapture::Scope::Process};
+    DirectReceiver receiver_;
+    Handoff handoff_{&receiver_};
+    HandoffHost host_{handoff_};
 };
 
 TEST_F(ServantLocally, BaseConsumerLogsAndClosesThroughItsCallback)
@@ -548,33 +437,31 @@ TEST_F(ServantLocally, BaseConsumerLogsAndClosesThroughItsCallback)
     Event_Comm::Event ev;
     ev.tag_ = "first tag";
     consumer.push(ev);
-    EXPECT_EQ(processLog.count(LM_DEBUG, "**** got notification = first tag\n"), 1);
+    EXPECT_EQ(log_.count(LM_DEBUG, "**** got notification = first tag\n"), 1);
     EXPECT_EQ(shutdown.closed, 0);
 
     consumer.disconnect("gone");
-    EXPECT_EQ(processLog.count(LM_DEBUG, "**** got disconnected due to gone\n"), 1);
+    EXPECT_EQ(log_.count(LM_DEBUG, "**** got disconnected due to gone\n"), 1);
     EXPECT_EQ(shutdown.closed, 1);
 }
 
 TEST_F(ServantLocally, PlainStringIsHandedOffWithTheTypeCodeOfString)
 {
-    DirectHost host;
-    KOVEventConsumer_i servant(&host);
+    KOVEventConsumer_i servant(&host_);
     Event_Comm::Event ev;
     ev.tag_ = "text";
     ev.value_ <<= "hello there";
     testing::internal::CaptureStdout();
     servant.push(ev);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "hello there\n");
-    EXPECT_EQ(host.handOffs, 1);
-    EXPECT_TRUE(CORBA::_tc_string->equal(const_cast<CORBA::TypeCode*>(host.lastType)));
-    EXPECT_EQ(host.lastText, "hello there");
+    EXPECT_EQ(receiver_.handOffs, 1);
+    EXPECT_TRUE(CORBA::_tc_string->equal(const_cast<CORBA::TypeCode*>(receiver_.lastType)));
+    EXPECT_EQ(receiver_.lastText, "hello there");
 }
 
 TEST_F(ServantLocally, BoundedStringPayloadLeavesNothingToHandOff)
 {
-    DirectHost host;
-    KOVEventConsumer_i servant(&host);
+    KOVEventConsumer_i servant(&host_);
     CORBA::TypeCode_var bounded = TestOrb::orb()->create_string_tc(16);
     cdrMemoryStream stream;
     stream.marshalString("bounded", 16);
@@ -586,20 +473,19 @@ TEST_F(ServantLocally, BoundedStringPayloadLeavesNothingToHandOff)
     testing::internal::CaptureStdout();
     servant.push(ev);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(host.handOffs, 0);
-    EXPECT_EQ(processLog.count(LM_ERROR, ""), 0);
+    EXPECT_EQ(receiver_.handOffs, 0);
+    EXPECT_EQ(log_.count(LM_ERROR, ""), 0);
 }
 
 TEST_F(ServantLocally, DisconnectDropsTheLinkEvenWhenTheNoticeFails)
 {
-    DirectHost host;
-    host.failHandOff = true;
-    KOVEventConsumer_i servant(&host);
+    receiver_.failHandOff = true;
+    KOVEventConsumer_i servant(&host_);
     servant.disconnect("cable cut");
-    EXPECT_EQ(host.handOffs, 1);
-    EXPECT_EQ(host.lastText, "Got disconnected due to cable cut");
-    EXPECT_EQ(host.drops, 1);
-    EXPECT_EQ(processLog.count(LM_ERROR, ""), 1);
+    EXPECT_EQ(receiver_.handOffs, 1);
+    EXPECT_EQ(receiver_.lastText, "Got disconnected due to cable cut");
+    EXPECT_EQ(host_.drops().size(), 1u);
+    EXPECT_EQ(log_.count(LM_ERROR, ""), 1);
 }
 
 TEST_F(ServantLocally, ConstructionIsTraced)
@@ -610,8 +496,7 @@ TEST_F(ServantLocally, ConstructionIsTraced)
     }
     previousHandler = qInstallMessageHandler(collectTrace);
     QLoggingCategory::setFilterRules(QStringLiteral("kov.trace.debug=true"));
-    DirectHost host;
-    KOVEventConsumer_i servant(&host);
+    KOVEventConsumer_i servant(&host_);
     QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previousHandler);
 

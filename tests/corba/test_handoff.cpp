@@ -1,12 +1,12 @@
 // The blocking hand-off between a sender thread and a receiver on the GUI
 // thread (the main thread of this test, which runs the Qt event loop only
 // while a test spins it).
+#include "gui_thread.h"
 #include "handoff.h"
 #include "spin_until.h"
 #include "test_orb.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,11 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-bool onGuiThread()
-{
-    return QThread::currentThread() == QCoreApplication::instance()->thread();
-}
 
 // Counts the calls; runs an optional action inside OnEvent.
 class Receiver : public HandoffReceiver {

@@ -3,8 +3,9 @@
 #include "args.h"
 #include "call_limits.h"
 #include "consumer.h"
-#include "consumer_host.h"
+#include "gui_thread.h"
 #include "handoff.h"
+#include "handoff_host.h"
 #include "kovevtconsumer_i.h"
 #include "kovinterface_client.h"
 #include "log_capture.h"
@@ -13,7 +14,6 @@
 #include "spin_until.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,9 +24,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The application's side of the servant: the hand-off goes to a receiver on
-// this test's main thread, which plays the GUI thread.
-class Host : public ConsumerHost, public HandoffReceiver {
+// What the servant hands off, received on this test's main thread, which
+// plays the GUI thread.
+class Receiver : public HandoffReceiver {
 public:
     struct Received {
         std::string kind;
@@ -34,16 +34,9 @@ public:
         bool onGuiThread;
     };
 
-    Host() : handoff_(this) { handoff_.setReceiverUp(true); }
-    ~Host() override { handoff_.close(); }
-
-    bool IsWindowUp() const override { return handoff_.isReceiverUp(); }
-    void HandOff(const CORBA::TypeCode* type, const void* value) override { handoff_.send(type, value); }
-    void DropLink() override { ++drops_; }
-
     void OnEvent(const CORBA::TypeCode* type, const void* value) override
     {
-        const bool gui = QThread::currentThread() == QCoreApplication::instance()->thread();
+        const bool gui = onGuiThread();
         CORBA::TypeCode_ptr tc = const_cast<CORBA::TypeCode*>(type);
         if (tc->equal(KOV::_tc_HousekeepingData)) {
             const auto* data = static_cast<const KOV::HousekeepingData*>(value);
@@ -57,12 +50,9 @@ public:
     }
 
     const std::vector<Received>& received() const { return received_; }
-    int drops() const { return drops_; }
 
 private:
-    Handoff handoff_;
     std::vector<Received> received_;
-    std::atomic<int> drops_{0};
 };
 
 // The client's words: the private naming service, listening on loopback only.
@@ -80,7 +70,12 @@ class ReceptionLive : public testing::Test {
 protected:
     // Even after a failed assertion the ORB loop must end, or the consumer's
     // thread manager would wait for it for ever.
-    void TearDown() override { consumer_.close(1); }
+    void SetUp() override { handoff_.setReceiverUp(true); }
+    void TearDown() override
+    {
+        consumer_.close(1);
+        handoff_.close();
+    }
 
     // Consumer::init with the client's words, `front` first.
     int init(std::vector<std::string> front = {})
@@ -96,7 +91,9 @@ protected:
     }
 
     NamingServiceProcess names_;
-    Host host_;
+    Receiver receiver_;
+    Handoff handoff_{&receiver_};
+    HandoffHost host_{handoff_};
     KOVEventConsumer_i servant_{&host_};
     Consumer consumer_;
 };
@@ -116,9 +113,9 @@ TEST_F(ReceptionLive, SubscribesWithTheFirstWordAsCriteriaAndDeliversInOrderOnTh
     sim.send("push string plain words");
     sim.send("push event 7 lamp-on");
     sim.send("push reading 0 -1 -1 1");
-    ASSERT_TRUE(spinUntil([&] { return host_.received().size() >= 5; }));
+    ASSERT_TRUE(spinUntil([&] { return receiver_.received().size() >= 5; }));
 
-    const auto& got = host_.received();
+    const auto& got = receiver_.received();
     ASSERT_EQ(got.size(), 5u);
     EXPECT_EQ(got[0].kind, "reading");
     EXPECT_EQ(got[0].text, "1");
@@ -178,7 +175,7 @@ TEST_F(ReceptionLive, CloseWithFlagZeroLeavesSubscriptionAndOrbLoopRunning)
 
     consumer_.close(0);
     sim.send("push string still here");
-    ASSERT_TRUE(spinUntil([&] { return host_.received().size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return receiver_.received().size() == 1; }));
     EXPECT_EQ(consumer_.done(), 0);
     sim.send("list");
     EXPECT_TRUE(sim.waitForLine("^consumer id=\\d+ criteria="));
@@ -207,9 +204,9 @@ TEST_F(ReceptionLive, NotifierDisconnectReachesTheHostOnce)
     ASSERT_TRUE(connect(sim));
 
     sim.send("drop maintenance window");
-    ASSERT_TRUE(spinUntil([&] { return host_.drops() == 1; }));
-    ASSERT_EQ(host_.received().size(), 1u);
-    EXPECT_EQ(host_.received()[0].text, "Got disconnected due to maintenance window");
+    ASSERT_TRUE(spinUntil([&] { return host_.drops().size() == 1; }));
+    ASSERT_EQ(receiver_.received().size(), 1u);
+    EXPECT_EQ(receiver_.received()[0].text, "Got disconnected due to maintenance window");
     EXPECT_TRUE(sim.waitForLine("^consumer-disconnect consumer=\\d+ result=ok"));
 }
 
@@ -335,7 +332,8 @@ TEST_F(InterfaceLive, TargetReferenceMayOutliveEventReception)
     SimulatorProcess sim(names_, {"--scenario", "none"});
     KOVInterface_Client client;
     {
-        Host host;
+        Handoff handoff;
+        HandoffHost host(handoff);
         KOVEventConsumer_i servant(&host);
         Consumer consumer;
         Args args(clientWords(names_));

@@ -79,8 +79,17 @@ TEST_F(InstalledPackage, DependsOnThePackagesOfTheLibrariesItLinks)
 {
     const auto depends = outputOf(KOV_DPKG_DEB_PATH, {"--field", KOV_PACKAGE_PATH, "Depends"});
     ASSERT_TRUE(depends);
-    for (const char* package : {"libqt6widgets6 ", "libomniorb4-2 ", "libace-7", "libc6 "})
+    for (const char* package : {"libqt6widgets6 ", "libomniorb4-2 ", "libace-7", "libc6 ", "qt6-qpa-plugins"})
         EXPECT_NE(depends->find(package), std::string::npos) << package << " missing from: " << *depends;
+}
+
+// lintian's verdict, as an administrator's check before installing sees it.
+TEST_F(InstalledPackage, LintianFindsNoErrors)
+{
+    ChildProcess lintian(KOV_LINTIAN_PATH, {KOV_PACKAGE_PATH});
+    const std::optional<int> status = lintian.waitForExit(150s);
+    ASSERT_TRUE(status) << "lintian did not finish";
+    EXPECT_EQ(*status, 0) << lintian.text(ChildProcess::Stream::Output);
 }
 
 TEST_F(InstalledPackage, DesktopEntryNamesTheInstalledLauncherAndIcon)

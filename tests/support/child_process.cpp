@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -48,8 +49,7 @@ int statusCode(int status)
 
 // Only async-signal-safe calls between fork and exec: the test process runs
 // ORB threads whose locks may be held at the moment of the fork.
-[[noreturn]] void execChild(const char* path, char* const argv[], pid_t parent, const Pipe& in,
-    const Pipe& out, const Pipe& err, const Pipe& report, long maxFd)
+void prepareChild(pid_t parent, const Pipe& in, const Pipe& out, const Pipe& err, long maxFd)
 {
     sigset_t none;
     sigemptyset(&none);
@@ -69,18 +69,11 @@ int statusCode(int status)
     if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) != 0)
         for (long fd = 3; fd < maxFd; ++fd)
             ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
-
-    ::execv(path, argv);
-    const int error = errno;
-    (void)!::write(report.write, &error, sizeof error);
-    ::_exit(127);
 }
 } // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
 {
-    std::signal(SIGPIPE, SIG_IGN);
-
     std::vector<std::string> words;
     words.push_back(program);
     words.insert(words.end(), args.begin(), args.end());
@@ -89,14 +82,41 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         argv.push_back(&w[0]);
     argv.push_back(nullptr);
 
+    start(program, [&](int report) {
+        ::execv(program.c_str(), argv.data());
+        const int error = errno;
+        (void)!::write(report, &error, sizeof error);
+        ::_exit(127);
+    });
+}
+
+ChildProcess::ChildProcess(const std::function<void()>& body)
+{
+    // What the standard streams hold would otherwise be written twice.
+    std::fflush(nullptr);
+    start("a forked test body", [&](int report) {
+        ::close(report);
+        body();
+        std::fflush(nullptr);
+        ::_exit(0);
+    });
+}
+
+void ChildProcess::start(const std::string& what, const std::function<void(int report)>& inChild)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+
     Pipe in = makePipe(), out = makePipe(), err = makePipe(), report = makePipe();
     Pipe wake = makePipe();
     const long maxFd = std::min(::sysconf(_SC_OPEN_MAX), 65536L);
     const pid_t parent = ::getpid();
 
     pid_ = ::fork();
-    if (pid_ == 0)
-        execChild(program.c_str(), argv.data(), parent, in, out, err, report, maxFd);
+    if (pid_ == 0) {
+        prepareChild(parent, in, out, err, maxFd);
+        inChild(report.write);
+        ::_exit(127);
+    }
 
     const int forkError = errno;
     closeFd(in.read);
@@ -126,7 +146,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         reap(true);
         for (int* fd : {&input_, &output_.fd, &error_.fd, &wakeRead_, &wakeWrite_})
             closeFd(*fd);
-        throw std::runtime_error("cannot run " + program + ": " + std::strerror(execError));
+        throw std::runtime_error("cannot run " + what + ": " + std::strerror(execError));
     }
     reader_ = std::thread([this] { readLoop(); });
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -31,6 +32,12 @@ public:
     // Starts `program` (a path) with `args` (without the program name).
     // Throws std::runtime_error if it cannot be started.
     ChildProcess(const std::string& program, const std::vector<std::string>& args);
+
+    // Runs `body` in a forked copy of this process, which then exits with
+    // status 0 (or ends itself in `body`). For what must not hit the test
+    // process itself (a crash, a resource limit); only from a test process
+    // without threads of its own, since the copy does not start afresh.
+    explicit ChildProcess(const std::function<void()>& body);
     ~ChildProcess();
 
     ChildProcess(const ChildProcess&) = delete;
@@ -73,6 +80,11 @@ public:
     std::string text(Stream stream) const;
 
 private:
+    // Forks; the child sets up its standard streams and runs `inChild`,
+    // which never returns and closes `report` (a pipe) once it has started
+    // or writes an errno to it when it could not.
+    void start(const std::string& what, const std::function<void(int report)>& inChild);
+
     struct Capture {
         int fd = -1;
         std::string partial;

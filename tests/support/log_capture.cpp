@@ -1,12 +1,23 @@
 #include "log_capture.h"
 
-LogCapture::LogCapture() : previous_(ACE_LOG_MSG->msg_callback(this))
+LogCapture::LogCapture(Scope scope) : scope_(scope)
 {
+    if (scope_ == Scope::Process) {
+        ACE_Log_Msg::msg_backend(&backend_);
+        ACE_LOG_MSG->set_flags(ACE_Log_Msg::CUSTOM);
+        return;
+    }
+    previous_ = ACE_LOG_MSG->msg_callback(this);
     ACE_LOG_MSG->set_flags(ACE_Log_Msg::MSG_CALLBACK);
 }
 
 LogCapture::~LogCapture()
 {
+    if (scope_ == Scope::Process) {
+        ACE_LOG_MSG->clr_flags(ACE_Log_Msg::CUSTOM);
+        ACE_Log_Msg::msg_backend(nullptr);
+        return;
+    }
     ACE_LOG_MSG->msg_callback(previous_);
     if (!previous_)
         ACE_LOG_MSG->clr_flags(ACE_Log_Msg::MSG_CALLBACK);
@@ -31,4 +42,19 @@ std::vector<std::string> LogCapture::errors() const
         if (line.priority == LM_ERROR)
             result.push_back(line.text);
     return result;
+}
+
+int LogCapture::count(ACE_Log_Priority priority, const std::string& part) const
+{
+    int n = 0;
+    for (const Line& line : lines())
+        if (line.priority == priority && line.text.find(part) != std::string::npos)
+            ++n;
+    return n;
+}
+
+void LogCapture::clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
 }
