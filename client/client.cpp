@@ -3,11 +3,15 @@
 #include "clientdialog.h"
 #include "exception_printer.h"
 #include "link_state.h"
+#include "log_file.h"
 #include "message_boxes.h"
 
 #include <ace/Log_Msg.h>
 
+#include <QDateTime>
 #include <QThread>
+
+#include <utility>
 
 namespace {
 const char* const electronicsName = "KOV-E1";
@@ -38,6 +42,9 @@ CKovClientApp::~CKovClientApp()
 // call limit), then the ORB loop ends before the consumer is destroyed.
 void CKovClientApp::shutDown()
 {
+    exiting_ = true;
+    if (autoReconnect_)
+        autoReconnect_->stop();
     handoff_.setReceiverUp(false);
     handoff_.close();
     worker_.stop();
@@ -57,6 +64,9 @@ int CKovClientApp::InitInstance()
     settings_.openDefaultConfig();
     store_.loadSetpoints(electronicsName, 0);
     store_.loadSetpoints(spectrographName, 1);
+    timing_ = ClientTiming::read(settings_);
+    autoReconnect_ = std::make_unique<AutoReconnect>(
+        timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });
 
     if (!Connect())
         return 0;
@@ -121,48 +131,95 @@ bool CKovClientApp::storeSetpoints()
     return false;
 }
 
-// Looks "KOVSYSTEM" up again and subscribes to the current "Notifier", on
-// the worker: the events go on reaching the window meanwhile.
+// The operator's Reconnect: tries at once (or joins the try under way) and
+// the automatic waits start from the first again.
 void CKovClientApp::Reconnect(std::function<void()> done)
 {
-    if (linkState().IsConnected() || reconnecting_) {
+    if (linkState().IsConnected()) {
         if (done)
             done();
         return;
     }
+    if (autoReconnect_)
+        autoReconnect_->operatorTried();
+    if (done)
+        reconnectDone_.push_back(std::move(done));
+    operatorAsked_ = true;
+    startReconnect();
+}
+
+// Looks "KOVSYSTEM" up again and subscribes to the current "Notifier", on
+// the worker: the events go on reaching the window meanwhile.
+void CKovClientApp::startReconnect()
+{
+    if (linkState().IsConnected() || reconnecting_ || exiting_)
+        return;
     reconnecting_ = true;
     CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
-    worker_.post([this, orb, done] {
+    worker_.post([this, orb] {
         const int target = target_.init(orb.in());
         const int events = target == 0 ? consumer_.resubscribe() : 0;
         QMetaObject::invokeMethod(
-            this,
-            [this, target, events, done] {
-                finishReconnect(target, events);
-                if (done)
-                    done();
-            },
-            Qt::QueuedConnection);
+            this, [this, target, events] { finishReconnect(target, events); }, Qt::QueuedConnection);
     });
 }
 
 void CKovClientApp::finishReconnect(int target, int events)
 {
     reconnecting_ = false;
-    if (target == -1) {
-        report("KOV target interface initialize failed\n",
-            "KOV CLIENT reconnect failed. See client.log for details");
+    std::vector<std::function<void()>> done = std::move(reconnectDone_);
+    reconnectDone_.clear();
+    if (target == -1)
+        reconnectFailed("KOV target interface initialize failed\n");
+    else if (events == -1)
+        reconnectFailed("Consumer subscribe failed\n");
+    else
+        reconnected();
+    for (const std::function<void()>& call : done)
+        call();
+}
+
+// The operator is told as before; a try of its own is only logged, and
+// not every time.
+void CKovClientApp::reconnectFailed(const char* logText)
+{
+    const bool asked = std::exchange(operatorAsked_, false);
+    if (asked)
+        report(logText, "KOV CLIENT reconnect failed. See client.log for details");
+    if (!autoReconnect_ || exiting_)
         return;
-    }
-    if (events == -1) {
-        report("Consumer subscribe failed\n", "KOV CLIENT reconnect failed. See client.log for details");
-        return;
-    }
+    if (asked)
+        autoReconnect_->linkLost();
+    else
+        autoReconnect_->failed(LogFile::oneLine(logText));
+}
+
+void CKovClientApp::reconnected()
+{
+    const bool asked = std::exchange(operatorAsked_, false);
     linkState().SetConnected(1);
+    if (autoReconnect_)
+        autoReconnect_->succeeded();
+    ACE_DEBUG((LM_INFO, "%s\n", asked ? "Reconnected" : "Reconnected automatically"));
+    if (!dialog_)
+        return;
+    History::LinkChange change;
+    change.kind = History::LinkEvent::Reconnected;
+    change.timeMs = QDateTime::currentMSecsSinceEpoch();
+    emit dialog_->events().linkChanged(change);
+    dialog_->linkChanged(true);
+}
+
+int CKovClientApp::reconnectSecondsLeft() const
+{
+    return autoReconnect_ && !LinkState::Instance().IsConnected() ? autoReconnect_->secondsUntilTry() : 0;
 }
 
 void CKovClientApp::Disconnect()
 {
+    exiting_ = true;
+    if (autoReconnect_)
+        autoReconnect_->stop();
     if (!linkState().IsConnected())
         return;
     worker_.post([this] {
@@ -197,6 +254,10 @@ void CKovClientApp::dropLinkNow()
     consumer_.close(0);
     worker_.post([this] { target_.shutdown(); });
     linkState().SetConnected(0);
+    if (dialog_)
+        dialog_->linkChanged(false);
+    if (autoReconnect_ && !exiting_)
+        autoReconnect_->linkLost();
 }
 
 // Worker thread, once a second: the instrument's elapsed ON time for the

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "alarm_setpoints.h"
+#include "auto_reconnect.h"
 #include "client_host.h"
+#include "client_timing.h"
 #include "command_words.h"
 #include "consumer.h"
 #include "consumer_host.h"
@@ -62,6 +64,8 @@ public:
     int consumerStatus() const override { return consumer_.status(); }
     int consumerDone() const override { return consumer_.done(); }
     bool storeSetpoints() override;
+    int staleSeconds() const override { return timing_.staleSeconds; }
+    int reconnectSecondsLeft() const override;
 
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return handoff_.isReceiverUp(); }
@@ -77,7 +81,10 @@ signals:
 private:
     void dropLinkNow();
     void pollTargetOnTime();
+    void startReconnect();
     void finishReconnect(int target, int events);
+    void reconnectFailed(const char* logText);
+    void reconnected();
     void closeReception();
     void shutDown();
     void report(const char* logText, const char* boxText);
@@ -95,6 +102,12 @@ private:
     std::unique_ptr<MessageBoxes> boxes_;
     Handoff handoff_;
     RemoteCallWorker worker_;
+    ClientTiming timing_;
+    std::unique_ptr<AutoReconnect> autoReconnect_;
+    // Told when the reconnect under way ends (the operator's presses).
+    std::vector<std::function<void()>> reconnectDone_;
+    bool operatorAsked_ = false;
+    bool exiting_ = false;
     bool reconnecting_ = false;
     bool subscribed_ = false;
     std::atomic<bool> receptionClosed_{false};

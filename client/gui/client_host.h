@@ -35,4 +35,9 @@ public:
     // Writes the setpoints of both housings to the configuration file now.
     // False when the file could not be written; the reason is in the log.
     virtual bool storeSetpoints() = 0;
+
+    // Seconds without a reading after which a housing is stale (0: never).
+    virtual int staleSeconds() const { return 0; }
+    // Seconds until the next automatic reconnect; 0 when none is planned.
+    virtual int reconnectSecondsLeft() const { return 0; }
 };

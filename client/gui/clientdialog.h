@@ -1,12 +1,17 @@
 #pragma once
 
+#include "alarm_announcer.h"
+#include "client_events.h"
 #include "display_colour.h"
 #include "handoff.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
+class AlarmCentre;
+class AlarmDisplay;
 class CAlarmDialog;
 class CKovProgressDialog;
 class CKovStatusDialog;
@@ -70,6 +75,14 @@ public:
     CKovProgressDialog* progressDialog() const { return progress_.get(); }
     bool timerRunning() const;
 
+    // The typed path of everything the window shows (GUI thread).
+    ClientEvents& events() { return events_; }
+    // The link went down, or came back by itself: the alarm, and when back
+    // the lost-link box closes and the timer runs again.
+    void linkChanged(bool up);
+    AlarmCentre* alarmCentre() const { return alarmCentre_.get(); }
+    AlarmAnnouncer& announcer() { return announcer_; }
+
 signals:
     // After DestroyWindow.
     void windowDestroyed();
@@ -83,6 +96,8 @@ private:
     void forward(const KOV::Message& message);
     void startTimer1s();
     void stopTimer();
+    void setUpAlarms();
+    void showStale(int housing);
 
     std::unique_ptr<Ui::CKovClientDialog> ui_;
     CLevelBar* temperature_[housingCount] = {};
@@ -98,5 +113,11 @@ private:
     std::unique_ptr<CAlarmDialog> alarms_[housingCount];
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
     int timer_ = 0;
+    ClientEvents events_;
+    AlarmAnnouncer announcer_;
+    std::unique_ptr<AlarmCentre> alarmCentre_;
+    std::unique_ptr<AlarmDisplay> alarmDisplay_;
+    // Ticks the alarms while the main timer is stopped (the link is lost).
+    QTimer alarmTicks_;
     bool exiting_ = false;
 };

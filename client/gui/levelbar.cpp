@@ -185,6 +185,17 @@ void CLevelBar::setStateText(const QString& state)
     }
 }
 
+void CLevelBar::setNote(const QString& note)
+{
+    if (note == note_)
+        return;
+    note_ = note;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 QString CLevelBar::valueText() const
 {
     switch (shown_) {
@@ -218,9 +229,8 @@ int CLevelBar::filledWidth() const
 QString CLevelBar::describe() const
 {
     const QString shown = shown_ == Shown::Nothing ? QStringLiteral("no reading") : valueText();
-    if (stateText_.isEmpty())
-        return shown;
-    return shown + QStringLiteral(", ") + stateText_;
+    const QString state = stateText_.isEmpty() ? shown : shown + QStringLiteral(", ") + stateText_;
+    return note_.isEmpty() ? state : state + QStringLiteral(", ") + note_;
 }
 
 void CLevelBar::paintEvent(QPaintEvent*)

@@ -42,6 +42,8 @@ public:
     // The alarm state in words, read by screen readers with the value.
     void setStateText(const QString& state);
     QString stateText() const { return stateText_; }
+    // Said after the state: the latched alarm and the age of the reading.
+    void setNote(const QString& note);
 
     // What the gauge shows now: the value with its units, "INVALID DATA",
     // or nothing (after Reset).
@@ -81,6 +83,7 @@ private:
     mutable QString text_; // the reading's text, made on demand
     mutable bool textStale_ = true;
     QString stateText_;
+    QString note_;
     double reading_ = 0.0;
     std::int64_t whole_ = 0; // the reading cut toward zero, kept within min - 1 .. max
     int min_ = 0;

@@ -104,6 +104,12 @@ bool CKovStatusDialog::Create()
     return timer_.isActive();
 }
 
+void CKovStatusDialog::addPanel(QWidget* panel)
+{
+    panel->setParent(this);
+    ui_->dialogLayout->insertWidget(0, panel);
+}
+
 void CKovStatusDialog::refreshIndicators()
 {
     linkIndicator_->Refresh();

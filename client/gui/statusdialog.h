@@ -39,6 +39,9 @@ public:
 
     MessageListModel* model() const { return model_; }
 
+    // A panel above the messages (the alarm list); the dialog owns it.
+    void addPanel(QWidget* panel);
+
 private:
     void setUpList();
     static void relayOutOnlyForVisibleRows(QTableView* list);
