@@ -31,9 +31,9 @@ AlarmListPanel::AlarmListPanel(AlarmCentre& centre, QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setColumnWidth(0, 300);
-    table_->setColumnWidth(1, 220);
-    table_->setColumnWidth(2, 170);
+    table_->setColumnWidth(0, 250);
+    table_->setColumnWidth(1, 150);
+    table_->setColumnWidth(2, 130);
     table_->setMaximumHeight(table_->verticalHeader()->defaultSectionSize() * 6);
     acknowledge_->setAutoDefault(false);
 

@@ -127,6 +127,7 @@ void CKovClientDialog::showStale(int housing)
     for (CLevelBar* gauge : {temperature_[housing], humidity_[housing]}) {
         gauge->ChangeBarColor(DisplayColour::noData);
         gauge->setStateText(QStringLiteral("STALE"));
+        gauge->setMark(QStringLiteral("STALE"));
     }
     setWaterSensor(housing, DisplayColour::noData, QStringLiteral("STALE"));
 }

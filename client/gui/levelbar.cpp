@@ -117,6 +117,10 @@ void CLevelBar::SetValue(double reading, int min, int max)
     // An empty or inverted range has no scale to draw against.
     if (!created_ || max <= min)
         return;
+    if (!mark_.isEmpty()) {
+        mark_.clear();
+        repaint_.request();
+    }
     // -1 is the instrument's no-data value; a non-finite reading carries no data either.
     const bool invalid = !std::isfinite(reading) || std::trunc(reading) == -1.0;
     const Shown kind = invalid ? Shown::InvalidData : Shown::Reading;
@@ -185,6 +189,14 @@ void CLevelBar::setStateText(const QString& state)
     }
 }
 
+void CLevelBar::setMark(const QString& mark)
+{
+    if (mark == mark_)
+        return;
+    mark_ = mark;
+    repaint_.request();
+}
+
 void CLevelBar::setNote(const QString& note)
 {
     if (note == note_)
@@ -251,7 +263,7 @@ void CLevelBar::paintEvent(QPaintEvent*)
     painter.fillRect(rest, bk);
     if (!showText_ || shown_ == Shown::Nothing)
         return;
-    const QString text = valueText();
+    const QString text = mark_.isEmpty() ? valueText() : valueText() + QStringLiteral("  ") + mark_;
     drawTextClipped(painter, area, filled, bk, text);
     drawTextClipped(painter, area, rest, bar, text);
 }
