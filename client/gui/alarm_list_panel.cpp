@@ -30,6 +30,7 @@ AlarmListPanel::AlarmListPanel(AlarmCentre& centre, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
+    table_->setWordWrap(false);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnWidth(0, 250);
     table_->setColumnWidth(1, 150);
