@@ -286,6 +286,15 @@ def case_elapsed_hang(stage):
     link_reads(client, window, "linked")
 
 
+def case_exit_while_trying(stage):
+    sim, client, window = connected(stage)
+    sim.signal(signal.SIGSTOP)
+    lost_link_box(client, window, time.monotonic(), CALL_LIMIT + 3)
+    client.program.close_alert(LOST)
+    time.sleep(2)  # a try waits on the hung side now
+    exit_within(client, window, 3 * CALL_LIMIT + 2)
+
+
 def case_exit_while_hung(stage):
     sim, client, window = connected(stage)
     sim.signal(signal.SIGSTOP)
@@ -556,6 +565,7 @@ CASES = [
     ("hung", case_hung),
     ("elapsed-hang", case_elapsed_hang),
     ("exit-while-hung", case_exit_while_hung),
+    ("exit-while-trying", case_exit_while_trying),
     ("flood", case_flood),
     ("setpoint-then-kill", case_setpoint_then_kill),
     ("config-read-only", case_config_read_only),
