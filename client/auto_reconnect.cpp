@@ -32,6 +32,7 @@ void AutoReconnect::linkLost()
 
 void AutoReconnect::failed(const std::string& what)
 {
+    ++failedInRow_;
     const FailureLog::Verdict verdict = log_.failed(what, nowMs());
     if (verdict.write)
         ACE_ERROR((LM_ERROR, "Automatic reconnect failed: %s\n", what.c_str()));
@@ -54,6 +55,7 @@ void AutoReconnect::succeeded()
     timer_.stop();
     backoff_.reset();
     log_.succeeded();
+    failedInRow_ = 0;
 }
 
 void AutoReconnect::operatorTried()

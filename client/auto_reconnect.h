@@ -35,6 +35,10 @@ public:
     // Exit: no more tries.
     void stop();
 
+    // Three tries in a row have failed: the next one's own log lines are
+    // left out (failed() sums them up).
+    bool quiet() const { return failedInRow_ >= FailureLog::written; }
+
     // Seconds until the next try, 0 when none is planned.
     int secondsUntilTry() const;
 
@@ -47,5 +51,6 @@ private:
     FailureLog log_;
     std::function<void()> tryNow_;
     QTimer timer_;
+    int failedInRow_ = 0;
     bool stopped_ = false;
 };

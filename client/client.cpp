@@ -155,8 +155,10 @@ void CKovClientApp::startReconnect()
     if (linkState().IsConnected() || reconnecting_ || exiting_)
         return;
     reconnecting_ = true;
+    const bool quiet = !operatorAsked_ && autoReconnect_ && autoReconnect_->quiet();
     CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
-    worker_.post([this, orb] {
+    worker_.post([this, orb, quiet] {
+        LogFile::QuietThread hush(quiet);
         const int target = target_.init(orb.in());
         const int events = target == 0 ? consumer_.resubscribe() : 0;
         QMetaObject::invokeMethod(
