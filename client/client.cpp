@@ -157,13 +157,34 @@ void CKovClientApp::startReconnect()
     reconnecting_ = true;
     const bool quiet = !operatorAsked_ && autoReconnect_ && autoReconnect_->quiet();
     CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
-    worker_.post([this, orb, quiet] {
+    const bool automatic = !operatorAsked_;
+    worker_.post([this, orb, quiet, automatic] {
         LogFile::QuietThread hush(quiet);
-        const int target = target_.init(orb.in());
+        int target = target_.init(orb.in());
+        if (target == 0 && automatic && !targetAnswers())
+            target = -1;
         const int events = target == 0 ? consumer_.resubscribe() : 0;
         QMetaObject::invokeMethod(
             this, [this, target, events] { finishReconnect(target, events); }, Qt::QueuedConnection);
     });
+}
+
+// Worker thread. An automatic try first asks for the ON time: a hung
+// instrument would otherwise queue up the unsubscribe and subscribe of every
+// try and run them in any order once it resumes, which can leave it without
+// this client's subscription although the last try succeeded.
+bool CKovClientApp::targetAnswers()
+{
+    KOV::System_ptr system = target_.system();
+    if (CORBA::is_nil(system))
+        return false;
+    try {
+        system->elapsedTime();
+        return true;
+    } catch (const CORBA::Exception& ex) {
+        ExceptionPrinter::print(ex, "Unexpected exception\n", stderr);
+        return false;
+    }
 }
 
 void CKovClientApp::finishReconnect(int target, int events)

@@ -82,6 +82,7 @@ private:
     void dropLinkNow();
     void pollTargetOnTime();
     void startReconnect();
+    bool targetAnswers();
     void finishReconnect(int target, int events);
     void reconnectFailed(const char* logText);
     void reconnected();
