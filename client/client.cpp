@@ -7,12 +7,16 @@
 #include "history_recorder.h"
 #include "history_settings.h"
 #include "link_state.h"
+#include "log_file.h"
 #include "message_boxes.h"
 #include "sqlite_history_source.h"
 
 #include <ace/Log_Msg.h>
 
+#include <QDateTime>
 #include <QThread>
+
+#include <utility>
 
 CKovClientApp::CKovClientApp(CommandWords words, std::string directory, std::unique_ptr<MessageBoxes> boxes)
     : servant_(this),
@@ -38,6 +42,9 @@ CKovClientApp::~CKovClientApp()
 // call limit), then the ORB loop ends before the consumer is destroyed.
 void CKovClientApp::shutDown()
 {
+    exiting_ = true;
+    if (autoReconnect_)
+        autoReconnect_->stop();
     handoff_.setReceiverUp(false);
     handoff_.close();
     if (history_)
@@ -60,6 +67,9 @@ int CKovClientApp::InitInstance()
     for (int housing = 0; housing < SetpointStore::housingCount; ++housing)
         store_.loadSetpoints(SetpointStore::housingNames[housing], housing);
     startHistory();
+    timing_ = ClientTiming::read(settings_);
+    autoReconnect_ = std::make_unique<AutoReconnect>(
+        timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });
 
     if (!Connect())
         return 0;
@@ -152,49 +162,115 @@ bool CKovClientApp::storeSetpoints()
     return false;
 }
 
-// Looks "KOVSYSTEM" up again and subscribes to the current "Notifier", on
-// the worker: the events go on reaching the window meanwhile.
+// The operator's Reconnect: tries at once (or joins the try under way) and
+// the automatic waits start from the first again.
 void CKovClientApp::Reconnect(std::function<void()> done)
 {
-    if (linkState().IsConnected() || reconnecting_) {
+    if (linkState().IsConnected()) {
         if (done)
             done();
         return;
     }
+    if (autoReconnect_)
+        autoReconnect_->operatorTried();
+    if (done)
+        reconnectDone_.push_back(std::move(done));
+    operatorAsked_ = true;
+    startReconnect();
+}
+
+// Looks "KOVSYSTEM" up again and subscribes to the current "Notifier", on
+// the worker: the events go on reaching the window meanwhile.
+void CKovClientApp::startReconnect()
+{
+    if (linkState().IsConnected() || reconnecting_ || exiting_)
+        return;
     reconnecting_ = true;
+    const bool quiet = !operatorAsked_ && autoReconnect_ && autoReconnect_->quiet();
     CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
-    worker_.post([this, orb, done] {
-        const int target = target_.init(orb.in());
+    const bool automatic = !operatorAsked_;
+    worker_.post([this, orb, quiet, automatic] {
+        LogFile::QuietThread hush(quiet);
+        int target = target_.init(orb.in());
+        if (target == 0 && automatic && !targetAnswers())
+            target = -1;
         const int events = target == 0 ? consumer_.resubscribe() : 0;
         QMetaObject::invokeMethod(
-            this,
-            [this, target, events, done] {
-                finishReconnect(target, events);
-                if (done)
-                    done();
-            },
-            Qt::QueuedConnection);
+            this, [this, target, events] { finishReconnect(target, events); }, Qt::QueuedConnection);
     });
+}
+
+// Worker thread. An automatic try first asks for the ON time: a hung
+// instrument would otherwise queue up the unsubscribe and subscribe of every
+// try and run them in any order once it resumes, which can leave it without
+// this client's subscription although the last try succeeded.
+bool CKovClientApp::targetAnswers()
+{
+    KOV::System_ptr system = target_.system();
+    if (CORBA::is_nil(system))
+        return false;
+    try {
+        system->elapsedTime();
+        return true;
+    } catch (const CORBA::Exception& ex) {
+        ExceptionPrinter::print(ex, "Unexpected exception\n", stderr);
+        return false;
+    }
 }
 
 void CKovClientApp::finishReconnect(int target, int events)
 {
     reconnecting_ = false;
-    if (target == -1) {
-        report("KOV target interface initialize failed\n",
-            "KOV CLIENT reconnect failed. See client.log for details");
+    std::vector<std::function<void()>> done = std::move(reconnectDone_);
+    reconnectDone_.clear();
+    if (target == -1)
+        reconnectFailed("KOV target interface initialize failed\n");
+    else if (events == -1)
+        reconnectFailed("Consumer subscribe failed\n");
+    else
+        reconnected();
+    for (const std::function<void()>& call : done)
+        call();
+}
+
+// The operator is told as before; a try of its own is only logged, and
+// not every time.
+void CKovClientApp::reconnectFailed(const char* logText)
+{
+    const bool asked = std::exchange(operatorAsked_, false);
+    if (asked)
+        report(logText, "KOV CLIENT reconnect failed. See client.log for details");
+    if (!autoReconnect_ || exiting_)
         return;
-    }
-    if (events == -1) {
-        report("Consumer subscribe failed\n", "KOV CLIENT reconnect failed. See client.log for details");
-        return;
-    }
+    if (asked)
+        autoReconnect_->linkLost();
+    else
+        autoReconnect_->failed(LogFile::oneLine(logText));
+}
+
+void CKovClientApp::reconnected()
+{
+    const bool asked = std::exchange(operatorAsked_, false);
     linkState().SetConnected(1);
+    if (autoReconnect_)
+        autoReconnect_->succeeded();
+    ACE_DEBUG((LM_INFO, "%s\n", asked ? "Reconnected" : "Reconnected automatically"));
+    if (!dialog_)
+        return;
     emitLink(History::LinkEvent::Reconnected);
+    dialog_->linkChanged(true);
+}
+
+int CKovClientApp::reconnectSecondsLeft() const
+{
+    return autoReconnect_ && !LinkState::Instance().IsConnected() ? autoReconnect_->secondsUntilTry() : 0;
 }
 
 void CKovClientApp::Disconnect()
 {
+    exiting_ = true;
+    if (autoReconnect_)
+        autoReconnect_->stop();
     if (!linkState().IsConnected())
         return;
     emitLink(History::LinkEvent::Lost, "the operator ended the client");
@@ -232,6 +308,10 @@ void CKovClientApp::dropLinkNow(const std::string& reason)
     consumer_.close(0);
     worker_.post([this] { target_.shutdown(); });
     linkState().SetConnected(0);
+    if (dialog_)
+        dialog_->linkChanged(false);
+    if (autoReconnect_ && !exiting_)
+        autoReconnect_->linkLost();
 }
 
 // Worker thread, once a second: the instrument's elapsed ON time for the

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "alarm_setpoints.h"
+#include "auto_reconnect.h"
 #include "client_host.h"
+#include "client_timing.h"
 #include "command_words.h"
 #include "consumer.h"
 #include "consumer_host.h"
@@ -68,6 +70,8 @@ public:
     bool storeSetpoints() override;
     // The trends window and the journal read the history file through this.
     HistorySourceFactory historySourceFactory() override;
+    int staleSeconds() const override { return timing_.staleSeconds; }
+    int reconnectSecondsLeft() const override;
 
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return handoff_.isReceiverUp(); }
@@ -85,7 +89,11 @@ private:
     void startHistory();
     void emitLink(History::LinkEvent kind, std::string reason = {});
     void pollTargetOnTime();
+    void startReconnect();
+    bool targetAnswers();
     void finishReconnect(int target, int events);
+    void reconnectFailed(const char* logText);
+    void reconnected();
     void closeReception();
     void shutDown();
     void report(const char* logText, const char* boxText);
@@ -104,6 +112,12 @@ private:
     std::unique_ptr<HistoryRecorder> history_;
     Handoff handoff_;
     RemoteCallWorker worker_;
+    ClientTiming timing_;
+    std::unique_ptr<AutoReconnect> autoReconnect_;
+    // Told when the reconnect under way ends (the operator's presses).
+    std::vector<std::function<void()>> reconnectDone_;
+    bool operatorAsked_ = false;
+    bool exiting_ = false;
     bool reconnecting_ = false;
     bool subscribed_ = false;
     std::atomic<bool> receptionClosed_{false};

@@ -61,6 +61,21 @@ int LogFile::close()
     return 0;
 }
 
+namespace {
+// Per thread by nature: only the thread that asked is quiet.
+thread_local bool quietThread = false;
+} // namespace
+
+LogFile::QuietThread::QuietThread(bool quiet) : was_(quietThread)
+{
+    quietThread = quiet;
+}
+
+LogFile::QuietThread::~QuietThread()
+{
+    quietThread = was_;
+}
+
 std::string LogFile::oneLine(const char* text)
 {
     std::string line;
@@ -82,6 +97,8 @@ std::string LogFile::oneLine(const char* text)
 
 ssize_t LogFile::log(ACE_Log_Record& record)
 {
+    if (quietThread)
+        return 0;
     // The logging thread's own log object knows where the entry was written.
     ACE_Log_Msg* source = ACE_LOG_MSG;
     const char* file = source->file();

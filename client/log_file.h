@@ -31,6 +31,20 @@ public:
     // reason" reads "failed: reason"), the final one is dropped.
     static std::string oneLine(const char* text);
 
+    // While one lives, the entries its thread logs are left out (true) or
+    // written as usual (false): a task retried for hours would otherwise
+    // write the same lines again and again, and its owner sums them up.
+    class QuietThread {
+    public:
+        explicit QuietThread(bool quiet);
+        ~QuietThread();
+        QuietThread(const QuietThread&) = delete;
+        QuietThread& operator=(const QuietThread&) = delete;
+
+    private:
+        bool was_;
+    };
+
     int open(const ACE_TCHAR* loggerKey) override;
     int reset() override;
     int close() override;

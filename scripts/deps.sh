@@ -7,7 +7,7 @@ KOV_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   libace-dev
   libomniorb4-dev omniidl omniorb-idl libcos4-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-multimedia-dev
   libqcustomplot-dev
 )
 # Running them on this machine: a private naming service (omniNames, nameclt)

@@ -1,6 +1,9 @@
 #include "clientdialog.h"
 
+#include "alarm_centre.h"
+#include "alarm_display.h"
 #include "alarm_levels.h"
+#include "alarm_list_panel.h"
 #include "alarmdialog.h"
 #include "announcer.h"
 #include "client_events.h"
@@ -106,6 +109,8 @@ bool CKovClientDialog::Create()
     trends_->Create();
     trends_->listenTo(*events_);
 
+    setUpAlarms();
+
     progress_ = std::make_unique<CKovProgressDialog>(host_, this);
     progress_->Init(this, QStringLiteral("KOV Connect Progress"), CKovProgressDialog::Connecting);
     progress_->show();
@@ -114,6 +119,52 @@ bool CKovClientDialog::Create()
     StatusSummary::update(*this, "linkPicture");
     setWindowIcon(Resources::applicationIcon());
     return true;
+}
+
+void CKovClientDialog::setUpAlarms()
+{
+    alarmCentre_ = std::make_unique<AlarmCentre>(*events_, host_.staleSeconds());
+    AlarmDisplay::Widgets widgets;
+    widgets.summary = ui_->alarmSummary;
+    widgets.acknowledge = ui_->acknowledgeButton;
+    widgets.silence = ui_->silenceButton;
+    widgets.reconnect = ui_->reconnectStatus;
+    widgets.age[0] = ui_->electronicsAge;
+    widgets.age[1] = ui_->spectrographAge;
+    for (int housing = 0; housing < housingCount; ++housing) {
+        widgets.temperature[housing] = temperature_[housing];
+        widgets.humidity[housing] = humidity_[housing];
+        widgets.water[housing] = water_[housing];
+    }
+    alarmDisplay_ = std::make_unique<AlarmDisplay>(
+        *alarmCentre_, alarmSound_, widgets, [this](int housing) { showStale(housing); },
+        [this] { return host_.reconnectSecondsLeft(); });
+    connect(alarmCentre_.get(), &AlarmCentre::raised, this,
+        [this](const QString& name) { alarmSound_.raised(name, isActiveWindow()); });
+    status_->addPanel(new AlarmListPanel(*alarmCentre_));
+    alarmTicks_.setInterval(1000);
+    connect(&alarmTicks_, &QTimer::timeout, alarmDisplay_.get(), &AlarmDisplay::tick);
+}
+
+// No reading for too long: the last values are no longer current.
+void CKovClientDialog::showStale(int housing)
+{
+    for (CLevelBar* gauge : {temperature_[housing], humidity_[housing]}) {
+        gauge->ChangeBarColor(DisplayColour::noData);
+        gauge->setStateText(QStringLiteral("STALE"));
+        gauge->setMark(QStringLiteral("STALE"));
+    }
+    setWaterSensor(housing, DisplayColour::noData, QStringLiteral("STALE"));
+}
+
+void CKovClientDialog::linkChanged(bool up)
+{
+    if (alarmCentre_)
+        alarmCentre_->linkUp(up);
+    if (!up || exiting_)
+        return;
+    host_.messageBoxes().dismiss(QStringLiteral("KOV CLIENT disconnected from target"));
+    startTimer1s();
 }
 
 void CKovClientDialog::setUpGauges(int housing)
@@ -243,6 +294,9 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
     humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(rhState));
     humidity->SetValue(rh, 0, 100);
+
+    if (alarmCentre_)
+        alarmCentre_->reading(housing, reading.temp, reading.rh, reading.wateralarm, levels);
 }
 
 void CKovClientDialog::timerEvent(QTimerEvent* event)
@@ -256,6 +310,8 @@ void CKovClientDialog::timerEvent(QTimerEvent* event)
 
 void CKovClientDialog::OnTimer()
 {
+    if (alarmDisplay_)
+        alarmDisplay_->tick();
     statusRow_->Refresh();
     StatusSummary::update(*this, "linkPicture");
     if (host_.linkState().IsConnected()) {
@@ -301,6 +357,7 @@ void CKovClientDialog::reject()
 void CKovClientDialog::DestroyWindow()
 {
     stopTimer();
+    alarmTicks_.stop();
     for (QWidget* companion : std::initializer_list<QWidget*>{
              status_.get(), progress_.get(), alarms_[0].get(), alarms_[1].get(), trends_.get()})
         if (companion)
@@ -315,6 +372,7 @@ void CKovClientDialog::startTimer1s()
     // client then wakes once a second for both.
     if (timer_ == 0)
         timer_ = startTimer(1000, Qt::VeryCoarseTimer);
+    alarmTicks_.stop();
 }
 
 void CKovClientDialog::stopTimer()
@@ -322,6 +380,8 @@ void CKovClientDialog::stopTimer()
     if (timer_ != 0)
         killTimer(timer_);
     timer_ = 0;
+    if (alarmDisplay_ && !exiting_)
+        alarmTicks_.start();
 }
 
 bool CKovClientDialog::timerRunning() const

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "alarm_announcer.h"
+#include "client_events.h"
 #include "display_colour.h"
 #include "handoff.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
+class AlarmCentre;
+class AlarmDisplay;
 class CAlarmDialog;
 class CAnnouncer;
 class CKovProgressDialog;
@@ -77,6 +82,12 @@ public:
     CTrendsDialog* trendsDialog() const { return trends_.get(); }
     bool timerRunning() const;
 
+    // The link went down, or came back by itself: the alarm, and when back
+    // the lost-link box closes and the timer runs again.
+    void linkChanged(bool up);
+    AlarmCentre* alarmCentre() const { return alarmCentre_.get(); }
+    AlarmAnnouncer& announcer() { return announcer_; }
+
 signals:
     // After DestroyWindow.
     void windowDestroyed();
@@ -92,6 +103,8 @@ private:
     void emitMessage(const KOV::Message& message);
     void startTimer1s();
     void stopTimer();
+    void setUpAlarms();
+    void showStale(int housing);
 
     std::unique_ptr<Ui::CKovClientDialog> ui_;
     CLevelBar* temperature_[housingCount] = {};
@@ -109,5 +122,10 @@ private:
     Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
     CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;
+    AlarmAnnouncer alarmSound_;
+    std::unique_ptr<AlarmCentre> alarmCentre_;
+    std::unique_ptr<AlarmDisplay> alarmDisplay_;
+    // Ticks the alarms while the main timer is stopped (the link is lost).
+    QTimer alarmTicks_;
     bool exiting_ = false;
 };

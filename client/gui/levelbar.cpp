@@ -107,6 +107,10 @@ void CLevelBar::SetValue(double reading, int min, int max)
     // An empty or inverted range has no scale to draw against.
     if (!created_ || max <= min)
         return;
+    if (!mark_.isEmpty()) {
+        mark_.clear();
+        repaint_.request();
+    }
     // -1 is the instrument's no-data value; a non-finite reading carries no data either.
     const bool invalid = !std::isfinite(reading) || std::trunc(reading) == -1.0;
     const Shown kind = invalid ? Shown::InvalidData : Shown::Reading;
@@ -200,6 +204,25 @@ void CLevelBar::tellDescription()
     QAccessible::updateAccessibility(&event);
 }
 
+void CLevelBar::setMark(const QString& mark)
+{
+    if (mark == mark_)
+        return;
+    mark_ = mark;
+    repaint_.request();
+}
+
+void CLevelBar::setNote(const QString& note)
+{
+    if (note == note_)
+        return;
+    note_ = note;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 QString CLevelBar::valueText() const
 {
     switch (shown_) {
@@ -233,9 +256,8 @@ int CLevelBar::filledWidth() const
 QString CLevelBar::describe() const
 {
     const QString shown = shown_ == Shown::Nothing ? QStringLiteral("no reading") : valueText();
-    if (stateText_.isEmpty())
-        return shown;
-    return shown + QStringLiteral(", ") + stateText_;
+    const QString state = stateText_.isEmpty() ? shown : shown + QStringLiteral(", ") + stateText_;
+    return note_.isEmpty() ? state : state + QStringLiteral(", ") + note_;
 }
 
 QString CLevelBar::spokenSummary() const
@@ -272,7 +294,7 @@ void CLevelBar::paintEvent(QPaintEvent*)
     painter.fillRect(filled, bar);
     painter.fillRect(rest, bk);
     if (showText_ && shown_ != Shown::Nothing) {
-        const QString text = valueText();
+        const QString text = mark_.isEmpty() ? valueText() : valueText() + QStringLiteral("  ") + mark_;
         drawTextClipped(painter, area, filled, bk, text);
         drawTextClipped(painter, area, rest, bar, text);
     }

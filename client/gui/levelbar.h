@@ -48,6 +48,10 @@ public:
     // The state the listener knows without being told (no word for it).
     void setHeardState(const QString& state) { announcedState_ = state; }
     QString stateText() const { return stateText_; }
+    // Said after the state: the latched alarm and the age of the reading.
+    void setNote(const QString& note);
+    // Drawn after the value ("STALE") until the next reading.
+    void setMark(const QString& mark);
 
     // What the gauge shows now: the value with its units, "INVALID DATA",
     // or nothing (after Reset).
@@ -97,6 +101,8 @@ private:
     mutable QString text_; // the reading's text, made on demand
     mutable bool textStale_ = true;
     QString stateText_;
+    QString note_;
+    QString mark_;
     double reading_ = 0.0;
     std::int64_t whole_ = 0; // the reading cut toward zero, kept within min - 1 .. max
     int min_ = 0;

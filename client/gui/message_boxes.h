@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
+
+#include <vector>
 
 class QWidget;
 
@@ -11,6 +15,8 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual void warning(QWidget* parent, const QString& text) = 0;
+    // Closes the open box saying text, if any (its warning call returns).
+    virtual void dismiss(const QString& text) { (void)text; }
 
     // The title of every box: distinct from every window's title, so that a
     // screen reader tells a box from the window behind it.
@@ -21,4 +27,8 @@ public:
 class WidgetMessageBoxes : public MessageBoxes {
 public:
     void warning(QWidget* parent, const QString& text) override;
+    void dismiss(const QString& text) override;
+
+private:
+    std::vector<QPointer<QMessageBox>> open_;
 };

@@ -116,6 +116,12 @@ void CKovStatusDialog::setHistorySource(HistorySourceFactory factory)
     journal_->setHistorySource(std::move(factory));
 }
 
+void CKovStatusDialog::addPanel(QWidget* panel)
+{
+    panel->setParent(this);
+    ui_->dialogLayout->insertWidget(0, panel);
+}
+
 void CKovStatusDialog::refreshIndicators()
 {
     statusRow_->Refresh();

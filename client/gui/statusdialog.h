@@ -50,6 +50,9 @@ public:
     void setHistorySource(HistorySourceFactory factory);
     JournalTools* journal() const { return journal_.get(); }
 
+    // A panel above the messages (the alarm list); the dialog owns it.
+    void addPanel(QWidget* panel);
+
 private:
     void setUpList();
     static void relayOutOnlyForVisibleRows(QTableView* list);

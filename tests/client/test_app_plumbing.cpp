@@ -60,6 +60,10 @@ TEST(LogFile, TakesEveryThreadsEntriesWithTimeAndPosition)
         ASSERT_TRUE(log.install());
         ACE_ERROR((LM_ERROR, "%p\n", "KOV target interface initialize failed\n"));
         std::thread([] { ACE_DEBUG((LM_DEBUG, "from another thread\n")); }).join();
+        std::thread([] {
+            LogFile::QuietThread quiet(true);
+            ACE_DEBUG((LM_DEBUG, "from a quiet thread\n"));
+        }).join();
         log.uninstall();
     }
     const std::string path = std::string(dir) + "/client.log";

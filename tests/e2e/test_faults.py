@@ -33,13 +33,15 @@ FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
 # kovsim waits while the client's queue is full instead of dropping it.
 FLOOD_OPTIONS = ("--scenario", "flood", "--rate", os.environ.get("KOV_FLOOD_RATE", "2924"), "--backpressure")
 FLOOD_RSS_LIMIT_MIB = 300
+# The link as it was before automatic reconnect: down until Reconnect.
+MANUAL = e2e.SETPOINTS + "KOV-RECONNECT_SECONDS 0\n"
 
 
-def connected(stage, *sim_options):
+def connected(stage, *sim_options, config=e2e.SETPOINTS):
     """omniNames, kovsim and a client showing its window, subscribed."""
     names = stage.names()
     sim = stage.sim(names, *sim_options)
-    client = stage.client(names.initref).start()
+    client = stage.client(names.initref, config=config).start()
     window = client.program.main_window()
     sim.wait_line("subscribe consumer=")
     return sim, client, window
@@ -130,7 +132,7 @@ def case_no_system(stage):
 
 
 def case_dropped(stage):
-    sim, client, window = connected(stage)
+    sim, client, window = connected(stage, config=MANUAL)
     began = time.monotonic()
     sim.command("drop Instrument restarting")
     sim.wait_line("consumer-disconnect consumer=")
@@ -152,7 +154,7 @@ def case_dropped(stage):
 
 
 def case_killed(stage):
-    sim, client, window = connected(stage, "--scenario", "none", "--on-time", "3600")
+    sim, client, window = connected(stage, "--scenario", "none", "--on-time", "3600", config=MANUAL)
     wait_for("the ON time of the instrument", lambda: target_on_time(client, window),
              lambda t: t.startswith("01:00:"))
     began = time.monotonic()
@@ -181,11 +183,66 @@ def case_exit_after_loss(stage):
     exit_within(client, window, CALL_LIMIT)
 
 
+def reconnect_status(client, window):
+    client.program.fresh()
+    return e2e.find_described(window, "Reconnect status").name
+
+
+def back_by_itself(sim, client, window, start, began):
+    """Subscribed again, linked, the lost-link box gone, without a key
+    pressed; answers the seconds from began."""
+    sim.wait_line("subscribe consumer=", start=start, limit=e2e.STEP_LIMIT + CALL_LIMIT)
+    link_reads(client, window, "linked")
+    wait_for("the lost-link box closed by itself", lambda: client.program.alert_count(LOST) == 0)
+    took = time.monotonic() - began
+    push_reading(sim, client, window, 26.75)
+    return took
+
+
+def case_killed_comes_back(stage):
+    sim, client, window = connected(stage)
+    sim.signal(signal.SIGKILL)
+    lost_link_box(client, window, time.monotonic(), CALL_LIMIT + 1)
+    wait_for("the countdown", lambda: reconnect_status(client, window), lambda t: t.startswith("Reconnecting in "))
+    time.sleep(3)  # tries after about 1 and 3 s fail while it is down
+    sim.proc.wait(5)
+    began = time.monotonic()
+    start = sim.start().pull()
+    took = back_by_itself(sim, client, window, start, began)
+    log(f"instrument back: linked again {took:.2f} s after kovsim was ready")
+    # The next try comes within the wait in force (at most 8 s, +20 %), and
+    # a try against a listening instrument takes well under a second.
+    check(took <= 8 * 1.2 + 2, f"back after {took:.1f} s")
+    entries = e2e.read_file(client.path("client.log"))
+    check("Reconnected automatically" in entries, f"client.log: {entries[-500:]!r}")
+    check(entries.count("Automatic reconnect failed") <= 3, f"a line per try: {entries[-800:]!r}")
+    check(reconnect_status(client, window) == "", "the countdown stayed")
+    exit_within(client, window, CALL_LIMIT)
+
+
+def case_hung_comes_back(stage):
+    sim, client, window = connected(stage)
+    seen = []
+
+    def watch():
+        if not seen and client.program.alert_count(LOST):
+            seen.append(time.monotonic())
+    sim.signal(signal.SIGSTOP)
+    slowest = client.program.stay_responsive(find(window, TEMP), 20, watch, ANSWER_LIMIT)
+    log(f"hung 20 s, trying to reconnect: slowest answer {slowest * 1000:.0f} ms")
+    check(seen, "the lost link was never reported while the instrument hung")
+    began = time.monotonic()
+    start = sim.pull()
+    sim.signal(signal.SIGCONT)
+    took = back_by_itself(sim, client, window, start, began)
+    log(f"instrument answering again: linked {took:.2f} s later")
+
+
 # ---------------------------------------------------------------- hang
 
 
 def case_hung(stage):
-    sim, client, window = connected(stage)
+    sim, client, window = connected(stage, config=MANUAL)
     gauge = find(window, TEMP)
     seen = []
 
@@ -228,6 +285,15 @@ def case_elapsed_hang(stage):
     check(sim.count("drop consumer=") == 0, "kovsim dropped the client")
     check(not client.program.alerts(), f"a box: {client.program.alerts()}")
     link_reads(client, window, "linked")
+
+
+def case_exit_while_trying(stage):
+    sim, client, window = connected(stage)
+    sim.signal(signal.SIGSTOP)
+    lost_link_box(client, window, time.monotonic(), CALL_LIMIT + 3)
+    client.program.close_alert(LOST)
+    time.sleep(2)  # a try waits on the hung side now
+    exit_within(client, window, 3 * CALL_LIMIT + 2)
 
 
 def case_exit_while_hung(stage):
@@ -492,6 +558,49 @@ def case_odd_readings(stage):
     check(not program.alerts(), f"a box: {program.alerts()}")
 
 
+# ---------------------------------------------------------------- alarms
+
+
+def alarm_summary(client, window):
+    client.program.fresh()
+    return e2e.find_described(window, "Alarm summary").name
+
+
+def case_alarm_latch(stage):
+    sim, client, window = connected(stage, config=e2e.SETPOINTS + "KOV-STALE_SECONDS 5\n")
+    program = client.program
+    gauge = find(window, TEMP)
+    sim.send("push reading 1 20 40 0")
+    push_reading(sim, client, window, 35)  # over 32 for a second
+    time.sleep(1)
+    push_reading(sim, client, window, 25)
+    sim.send("push reading 1 20 40 0")  # the other housing is not stale either
+    last_reading = time.monotonic()
+    time.sleep(1)
+    summary = alarm_summary(client, window)
+    check(summary == "1 unacknowledged alarm: Electronics housing temperature over limit", summary)
+    check("unacknowledged alarm" in program.ping(gauge), program.ping(gauge))
+    program.press(window, "Acknowledge")
+    wait_for("the alarm acknowledged", lambda: alarm_summary(client, window),
+             lambda t: t.startswith("No unacknowledged alarms"))
+    check("unacknowledged alarm" not in program.ping(gauge), program.ping(gauge))
+
+    # No reading for 5 s: stale and a "no readings" alarm; the next reading clears it.
+    water = find(window, "Electronics housing water sensor")
+    wait_for("the housing stale", lambda: e2e.text_of(water), lambda t: t.strip() == "STALE")
+    log(f"stale shown {time.monotonic() - last_reading:.1f} s after the last reading (limit 5 s)")
+    check(program.ping(gauge).startswith("25.00°C, STALE"), program.ping(gauge))
+    check("Electronics housing no readings" in alarm_summary(client, window), alarm_summary(client, window))
+    sim.send("push reading 0 25 40 0")
+    wait_for("the reading shown", lambda: e2e.text_of(water), lambda t: t.strip() == "OK")
+    program.press(window, "Alarms/Messages")
+    table = find(program.wait_window("KOV STATUS"), "Alarms", e2e.pyatspi.ROLE_TABLE)
+    program.fresh()
+    listed = [e2e.table_cell(table, row, "Alarm").name for row in range(e2e.table_rows(table))]
+    check("Electronics housing no readings" in listed, f"the alarms listed: {listed}")
+    check(not program.alerts(), f"a box: {program.alerts()}")
+
+
 CASES = [
     ("no-naming-service", case_no_naming_service),
     ("no-system", case_no_system),
@@ -499,9 +608,13 @@ CASES = [
     ("dropped", case_dropped),
     ("killed", case_killed),
     ("exit-after-loss", case_exit_after_loss),
+    ("killed-comes-back", case_killed_comes_back),
+    ("hung-comes-back", case_hung_comes_back),
+    ("alarm-latch", case_alarm_latch),
     ("hung", case_hung),
     ("elapsed-hang", case_elapsed_hang),
     ("exit-while-hung", case_exit_while_hung),
+    ("exit-while-trying", case_exit_while_trying),
     ("flood", case_flood),
     ("setpoint-then-kill", case_setpoint_then_kill),
     ("config-read-only", case_config_read_only),

@@ -79,7 +79,8 @@ TEST_F(InstalledPackage, DependsOnThePackagesOfTheLibrariesItLinks)
 {
     const auto depends = outputOf(KOV_DPKG_DEB_PATH, {"--field", KOV_PACKAGE_PATH, "Depends"});
     ASSERT_TRUE(depends);
-    for (const char* package : {"libqt6widgets6 ", "libomniorb4-2 ", "libace-7", "libc6 ", "qt6-qpa-plugins"})
+    for (const char* package : {"libqt6widgets6 ", "libqt6multimedia6 ", "libqt6dbus6 ", "libomniorb4-2 ",
+             "libace-7", "libc6 ", "qt6-qpa-plugins"})
         EXPECT_NE(depends->find(package), std::string::npos) << package << " missing from: " << *depends;
 }
 

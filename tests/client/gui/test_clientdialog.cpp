@@ -1,3 +1,4 @@
+#include "alarm_announcer.h"
 #include "clientdialog.h"
 #include "fake_host.h"
 #include "levelbar.h"
@@ -248,3 +249,31 @@ TEST(MainWindow, ExitEndsWhenTheOrbLoopHasEnded)
 }
 
 } // namespace
+
+TEST(MainWindow, AWaterBlipStaysLatchedUntilAcknowledgedAndSilenceHidesNothing)
+{
+    MainWindow w;
+    QSignalSpy journal(&w.dialog.events(), &ClientEvents::alarm);
+    auto* summary = w.child<QLabel>("alarmSummary");
+    w.reading(0, 20, 40, true);
+    w.dialog.announcer().silence();
+    w.reading(0, 20, 40, false);
+    EXPECT_EQ(summary->text().toStdString(),
+        "1 unacknowledged alarm: Electronics housing water sensor (sound silenced)");
+    EXPECT_TRUE(w.dialog.waterSensor(0)->accessibleDescription().startsWith("unacknowledged alarm"));
+
+    // A new alarm while silenced sounds again at once.
+    const int sounds = w.dialog.announcer().sounds();
+    w.reading(1, 40, 40, false);
+    EXPECT_EQ(w.dialog.announcer().sounds(), sounds + 1);
+    EXPECT_TRUE(w.dialog.temperatureGauge(1)->describe().contains(QStringLiteral("unacknowledged alarm")));
+
+    QTest::mouseClick(w.button("acknowledgeButton"), Qt::LeftButton);
+    EXPECT_TRUE(summary->text().startsWith(QStringLiteral("No unacknowledged alarms")));
+    EXPECT_FALSE(w.dialog.waterSensor(0)->accessibleDescription().contains(QStringLiteral("unacknowledged")));
+    // Raised and cleared (water), raised (temperature), two acknowledged.
+    ASSERT_EQ(journal.size(), 5);
+    const auto last = journal.last().at(0).value<History::AlarmRecord>();
+    EXPECT_EQ(last.action, History::AlarmAction::Acknowledged);
+    EXPECT_FALSE(last.user.empty());
+}

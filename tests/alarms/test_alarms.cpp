@@ -1,0 +1,176 @@
+#include "alarm_latch.h"
+#include "client_timing.h"
+#include "failure_log.h"
+#include "kov_instrument_config.h"
+#include "reconnect_backoff.h"
+#include "stale_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using Kind = AlarmPoint::Kind;
+const AlarmPoint water{Kind::Water, 0};
+const AlarmPoint temp{Kind::Temperature, 1};
+const AlarmPoint stale{Kind::NoReadings, 0};
+
+// One step: set a point in or out of alarm ('+' / '-') or acknowledge it
+// ('a'); then the expected unacknowledged count and whether it is active.
+struct Step {
+    char what;
+    AlarmPoint point;
+    int unacknowledged;
+    bool active;
+};
+
+struct LatchCase {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<AlarmLatch::Action> actions;
+};
+
+} // namespace
+
+TEST(AlarmLatch, Table)
+{
+    using A = AlarmLatch::Action;
+    const LatchCase cases[] = {
+        {"blip stays latched", {{'+', water, 1, true}, {'-', water, 1, false}, {'a', water, 0, false}},
+            {A::Raised, A::Cleared, A::Acknowledged}},
+        {"re-raise after acknowledge",
+            {{'+', temp, 1, true}, {'a', temp, 0, true}, {'-', temp, 0, false}, {'+', temp, 1, true}},
+            {A::Raised, A::Acknowledged, A::Cleared, A::Raised}},
+        {"acknowledged while active stays shown until clear",
+            {{'+', water, 1, true}, {'a', water, 0, true}, {'+', water, 0, true}},
+            {A::Raised, A::Acknowledged}},
+        {"stale then a reading", {{'+', stale, 1, true}, {'-', stale, 1, false}, {'a', stale, 0, false}},
+            {A::Raised, A::Cleared, A::Acknowledged}},
+        {"link lost, back, lost again before acknowledge",
+            {{'+', AlarmPoint::link(), 1, true}, {'-', AlarmPoint::link(), 1, false},
+                {'+', AlarmPoint::link(), 1, true}},
+            {A::Raised, A::Cleared, A::Raised}},
+        {"acknowledge with nothing raised", {{'a', water, 0, false}}, {}},
+    };
+    for (const LatchCase& c : cases) {
+        AlarmLatch latch;
+        std::vector<A> actions;
+        std::int64_t now = 0;
+        for (const Step& step : c.steps) {
+            now += 1000;
+            if (step.what == 'a') {
+                if (latch.acknowledge(step.point))
+                    actions.push_back(A::Acknowledged);
+            } else if (auto action = latch.set(step.point, step.what == '+', now)) {
+                actions.push_back(*action);
+            }
+            EXPECT_EQ(latch.unacknowledgedCount(), step.unacknowledged) << c.name;
+            EXPECT_EQ(latch.entry(step.point).active, step.active) << c.name;
+        }
+        EXPECT_EQ(actions, c.actions) << c.name;
+    }
+}
+
+TEST(AlarmLatch, SummaryNamesTheMostSevereAndAcknowledgeAllTakesEvery)
+{
+    AlarmLatch latch;
+    latch.set(temp, true, 1);
+    latch.set(water, true, 2);
+    EXPECT_EQ(latch.summary(), "2 unacknowledged alarms: Electronics housing water sensor");
+    latch.set(AlarmPoint::link(), true, 3);
+    EXPECT_EQ(latch.summary(), "3 unacknowledged alarms: Link lost");
+    EXPECT_EQ(latch.acknowledgeAll().size(), 3u);
+    EXPECT_EQ(latch.summary(), "No unacknowledged alarms");
+    EXPECT_EQ(latch.shown().size(), 3u); // still in alarm
+}
+
+TEST(ReconnectBackoff, DoublesToTheLongestWithinTwentyPercentAndResets)
+{
+    std::int64_t now = 0;
+    double random = 0.0;
+    ReconnectBackoff backoff(
+        1, 60, [&] { return now; }, [&] { return random; });
+    // Lowest and highest random draw: 80 % and 120 % of each wait.
+    const std::int64_t waits[] = {1, 2, 4, 8, 16, 32, 60, 60};
+    for (double r : {0.0, 0.999999}) {
+        backoff.reset();
+        random = r;
+        for (std::int64_t wait : waits) {
+            backoff.schedule();
+            const std::int64_t ms = backoff.msUntilTry();
+            EXPECT_NEAR(double(ms), wait * 1000 * (0.8 + 0.4 * r), 1.0);
+            now += ms;
+            EXPECT_EQ(backoff.msUntilTry(), 0);
+        }
+    }
+    backoff.reset();
+    backoff.schedule();
+    EXPECT_LE(backoff.msUntilTry(), 1200);
+    EXPECT_FALSE(ReconnectBackoff(
+        0, 60, [] { return 0; },
+        [] {
+            return 0.5;
+        }).enabled());
+}
+
+TEST(StaleTracker, CountsFromTheStartUntilTheFirstReadingAndZeroTurnsItOff)
+{
+    StaleTracker tracker(60, 0);
+    EXPECT_FALSE(tracker.stale(0, 59'999));
+    EXPECT_TRUE(tracker.stale(0, 60'000));
+    EXPECT_FALSE(tracker.ageSeconds(0, 60'000));
+    tracker.reading(0, 60'000);
+    EXPECT_FALSE(tracker.stale(0, 119'999));
+    EXPECT_EQ(tracker.ageSeconds(0, 64'500), 4);
+    EXPECT_TRUE(tracker.stale(1, 60'000));
+    EXPECT_FALSE(StaleTracker(0, 0).stale(0, 1'000'000'000));
+}
+
+TEST(FailureLog, ThreeLinesThenOneSummaryPerTenMinutes)
+{
+    FailureLog log;
+    int written = 0, summaries = 0, summarised = 0;
+    // One failure every 2 s for 25 minutes.
+    for (std::int64_t now = 0; now < 25 * 60'000; now += 2000) {
+        const FailureLog::Verdict verdict = log.failed("lookup", now);
+        written += verdict.write;
+        summaries += verdict.summarised > 0;
+        summarised += verdict.summarised;
+    }
+    EXPECT_EQ(written, 3);
+    EXPECT_EQ(summaries, 2);
+    EXPECT_EQ(summarised, 600);
+    EXPECT_TRUE(log.failed("subscribe", 0).write);
+    log.succeeded();
+    EXPECT_TRUE(log.failed("lookup", 0).write);
+}
+
+TEST(ClientTiming, ReadsTheTwoItemsAndKeepsDefaultsForGarbage)
+{
+    struct Case {
+        const char* lines;
+        int stale, first, longest;
+    };
+    const Case cases[] = {
+        {"", 60, 1, 60},
+        {"KOV-STALE_SECONDS 0\nKOV-RECONNECT_SECONDS 0\n", 0, 0, 60},
+        {"KOV-STALE_SECONDS 5\nKOV-RECONNECT_SECONDS 2,30\n", 5, 2, 30},
+        {"KOV-STALE_SECONDS x\nKOV-RECONNECT_SECONDS 30,2\n", 60, 1, 60},
+        {"KOV-STALE_SECONDS -3\nKOV-RECONNECT_SECONDS 1.5,9\n", 60, 1, 60},
+    };
+    const auto folder = std::filesystem::temp_directory_path() / ("kov-timing-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (const Case& c : cases) {
+        std::ofstream(folder / "kov.cfg") << c.lines;
+        KovInstrumentConfig config(folder.string());
+        config.openDefaultConfig();
+        const ClientTiming timing = ClientTiming::read(config);
+        EXPECT_EQ(timing.staleSeconds, c.stale) << c.lines;
+        EXPECT_EQ(timing.reconnectFirstSeconds, c.first) << c.lines;
+        EXPECT_EQ(timing.reconnectLongestSeconds, c.longest) << c.lines;
+    }
+    std::filesystem::remove_all(folder);
+}
