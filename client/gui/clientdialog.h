@@ -86,7 +86,7 @@ public:
     // the lost-link box closes and the timer runs again.
     void linkChanged(bool up);
     AlarmCentre* alarmCentre() const { return alarmCentre_.get(); }
-    AlarmAnnouncer& announcer() { return announcer_; }
+    AlarmAnnouncer& alarmSound() { return alarmSound_; }
 
 signals:
     // After DestroyWindow.

@@ -256,16 +256,16 @@ TEST(MainWindow, AWaterBlipStaysLatchedUntilAcknowledgedAndSilenceHidesNothing)
     QSignalSpy journal(&w.dialog.events(), &ClientEvents::alarm);
     auto* summary = w.child<QLabel>("alarmSummary");
     w.reading(0, 20, 40, true);
-    w.dialog.announcer().silence();
+    w.dialog.alarmSound().silence();
     w.reading(0, 20, 40, false);
     EXPECT_EQ(summary->text().toStdString(),
         "1 unacknowledged alarm: Electronics housing water sensor (sound silenced)");
     EXPECT_TRUE(w.dialog.waterSensor(0)->accessibleDescription().startsWith("unacknowledged alarm"));
 
     // A new alarm while silenced sounds again at once.
-    const int sounds = w.dialog.announcer().sounds();
+    const int sounds = w.dialog.alarmSound().sounds();
     w.reading(1, 40, 40, false);
-    EXPECT_EQ(w.dialog.announcer().sounds(), sounds + 1);
+    EXPECT_EQ(w.dialog.alarmSound().sounds(), sounds + 1);
     EXPECT_TRUE(w.dialog.temperatureGauge(1)->describe().contains(QStringLiteral("unacknowledged alarm")));
 
     QTest::mouseClick(w.button("acknowledgeButton"), Qt::LeftButton);
