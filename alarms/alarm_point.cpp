@@ -1,0 +1,29 @@
+#include "alarm_point.h"
+
+namespace {
+const char* const housingNames[AlarmPoint::housingCount] = {"Electronics housing", "Spectrometer housing"};
+const char* const kindNames[] = {
+    "", "water sensor", "temperature over limit", "humidity over limit", "no readings"};
+} // namespace
+
+int AlarmPoint::index() const
+{
+    if (kind == Kind::LinkLost)
+        return 0;
+    const int h = housing == 1 ? 1 : 0;
+    return 1 + (static_cast<int>(kind) - 1) * housingCount + h;
+}
+
+AlarmPoint AlarmPoint::at(int index)
+{
+    if (index <= 0 || index >= count)
+        return link();
+    return {static_cast<Kind>(1 + (index - 1) / housingCount), (index - 1) % housingCount};
+}
+
+std::string AlarmPoint::name() const
+{
+    if (kind == Kind::LinkLost)
+        return "Link lost";
+    return std::string(housingNames[housing == 1 ? 1 : 0]) + " " + kindNames[static_cast<int>(kind)];
+}
