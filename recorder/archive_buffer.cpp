@@ -15,11 +15,16 @@ void ArchiveBuffer::thin()
         readings_[kept++] = readings_[i];
     thinned_ += readings_.size() - kept;
     readings_.resize(kept);
+    stride_ *= 2;
 }
 
 void ArchiveBuffer::push(const History::Reading& reading)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (++arrived_ % stride_ != 0) {
+        ++thinned_;
+        return;
+    }
     if (full())
         thin();
     if (full()) {
@@ -54,6 +59,8 @@ void ArchiveBuffer::take(History::Batch& batch, std::size_t most)
     const std::size_t events = std::min(most, events_.size());
     std::move(events_.begin(), events_.begin() + events, std::back_inserter(batch.events));
     events_.erase(events_.begin(), events_.begin() + events);
+    if (readings_.empty() && events_.empty())
+        stride_ = 1;
 }
 
 void ArchiveBuffer::waitFor(std::chrono::milliseconds limit, std::size_t rows)

@@ -13,9 +13,11 @@ namespace Recorder {
 
 // The rows received and not yet in the archive, in arrival order, bounded
 // by a number of rows. At the bound the readings held are thinned, every
-// second one dropped, so that the whole outage stays covered at a coarser
-// step; messages and link changes are dropped only when no reading is left
-// to thin. Any thread pushes; the writer takes.
+// second one dropped, and from then on only every second reading arriving
+// is taken (every fourth after the next time, ...), so that the whole
+// outage stays covered at one coarser step; messages and link changes are
+// dropped only when no reading is left to thin. Once emptied the buffer
+// takes every reading again. Any thread pushes; the writer takes.
 class ArchiveBuffer {
 public:
     explicit ArchiveBuffer(std::size_t bound);
@@ -45,6 +47,8 @@ private:
     std::deque<History::Reading> readings_;
     std::deque<History::Event> events_;
     bool woken_ = false;
+    std::uint64_t stride_ = 1; // one reading in stride_ is taken
+    std::uint64_t arrived_ = 0;
     std::uint64_t thinned_ = 0;
     std::uint64_t lost_ = 0;
 };

@@ -24,6 +24,10 @@ std::string connectionName()
     return "kov_archive_writer_" + std::to_string(++count);
 }
 
+// A database server that is back is found within this: a try costs one
+// connection attempt, and what is held must not wait a minute.
+constexpr int longestWaitSeconds = 8;
+
 } // namespace
 
 // The writer thread's work.
@@ -33,7 +37,8 @@ public:
         : shared_(shared),
           options_(shared.options),
           store_(options_.address, connectionName()),
-          backoff_(1, 60, steadyMs, [this] { return std::uniform_real_distribution<double>(0, 1)(random_); })
+          backoff_(1, longestWaitSeconds, steadyMs,
+              [this] { return std::uniform_real_distribution<double>(0, 1)(random_); })
     {}
 
     void run();

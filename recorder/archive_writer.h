@@ -18,7 +18,7 @@ namespace Recorder {
 // Writes what the recorder receives into the archive, on a thread of its
 // own that owns the connection. Rows wait in a bounded buffer while the
 // archive is unreachable; the connection is tried again with the reconnect
-// backoff (1 s doubling to 60 s) and the buffer written when it is back, in
+// backoff (1 s doubling to 8 s) and the buffer written when it is back, in
 // order. A refused role or password, a missing database and a newer schema
 // end recording: `fatal` is called once with the program's exit status.
 class ArchiveWriter {

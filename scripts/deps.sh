@@ -14,13 +14,13 @@ KOV_BUILD_PACKAGES=(
 KOV_RUN_PACKAGES=(
   omniorb-nameserver omniorb
   xvfb x11-utils x11-apps xdotool dbus at-spi2-core python3-pyatspi
-  libqt6sql6-sqlite
+  libqt6sql6-sqlite libqt6sql6-psql
 )
 # The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
-# The tests: GoogleTest, clang for the fuzz target.
+# The tests: GoogleTest, clang for the fuzz target, PostgreSQL for the archive tests.
 KOV_TEST_PACKAGES=(
-  libgtest-dev googletest
+  libgtest-dev googletest postgresql-15
   clang libclang-rt-dev
 )
 # Everything, for scripts/test (the tests also build the package).
