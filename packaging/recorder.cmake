@@ -1,8 +1,7 @@
 # kovrecorder's systemd unit (installed, not enabled), its settings file and
 # its manual page (compressed without a time stamp, as Debian's policy asks).
 install(FILES kovrecorder.service DESTINATION lib/systemd/system)
-install(FILES kovrecorder.default DESTINATION /etc/default RENAME kovrecorder
-        PERMISSIONS OWNER_READ OWNER_WRITE)
+install(FILES kovrecorder.default DESTINATION /etc/default RENAME kovrecorder)
 set(kov_recorder_man ${CMAKE_CURRENT_BINARY_DIR}/recorder-man/kovrecorder.1.gz)
 add_custom_command(OUTPUT ${kov_recorder_man}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/recorder-man

@@ -101,9 +101,11 @@ ArchiveStore::Outcome ArchiveStore::open()
         close();
         return outcome;
     }
-    Outcome outcome = Outcome::Ok;
-    if (address_.kind == History::ArchiveAddress::Kind::Sqlite)
-        outcome = exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    // PostgreSQL's notices ("already exists, skipping") would go to
+    // standard error, the recorder's log.
+    Outcome outcome = exec(address_.kind == History::ArchiveAddress::Kind::Sqlite
+            ? QStringLiteral("PRAGMA journal_mode = WAL")
+            : QStringLiteral("SET client_min_messages = warning"));
     if (outcome == Outcome::Ok)
         outcome = createTables();
     for (int housing = 0; housing < housingCount && outcome == Outcome::Ok; ++housing)

@@ -1,6 +1,7 @@
 // kovrecorder against a private PostgreSQL cluster and kovsim: what it
 // writes, what survives an outage of the database, what it refuses.
 #include "child_process.h"
+#include "history_source_factory.h"
 #include "naming_service_process.h"
 #include "postgres_cluster.h"
 #include "postgres_history_source.h"
@@ -163,6 +164,20 @@ TEST_F(RecorderArchive, TwoRecordersOnOneArchiveWriteEachRowOnce)
     EXPECT_EQ(rowsOnceSettled("readings", 300, 20s), 300);
     EXPECT_EQ(db_->query("SELECT count(DISTINCT temperature) FROM readings"), "300");
     EXPECT_EQ(rowsOnceSettled("messages", 1, 5s), 1);
+}
+
+TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
+{
+    std::vector<std::string> notices;
+    const History::HistorySourceFactory factory(
+        db_->url(), "/nonexistent/kovhistory.db", [&](const std::string& text) { notices.push_back(text); });
+    const auto make = factory.function();
+    EXPECT_EQ(make()->description(), "archive kov@127.0.0.1:" + std::to_string(db_->port()) + "/kov");
+    db_->stop();
+    EXPECT_EQ(make()->description(), "local history /nonexistent/kovhistory.db");
+    make();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("cannot be reached"), std::string::npos);
 }
 
 } // namespace
