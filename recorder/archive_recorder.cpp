@@ -163,11 +163,16 @@ void ArchiveRecorder::subscribe()
     CORBA::ORB_var orb = CORBA::ORB::_duplicate(consumer_.orb());
     if (target_.init(orb.in()) == -1 || consumer_.resubscribe() == -1) {
         backoff_.schedule();
-        log_("cannot subscribe to the instrument's notifier; next try in " +
-            std::to_string(backoff_.secondsUntilTry()) + " s");
+        const FailureLog::Verdict verdict = failures_.failed("subscribe", steadyMs());
+        if (verdict.write)
+            log_("cannot subscribe to the instrument's notifier; next try in " +
+                std::to_string(backoff_.secondsUntilTry()) + " s");
+        if (verdict.summarised > 0)
+            log_(std::to_string(verdict.summarised) + " more tries to subscribe failed");
         return;
     }
     backoff_.reset();
+    failures_.succeeded();
     lastEventMs_ = steadyMs();
     linked_ = true;
     const bool again = everLinked_.exchange(true);

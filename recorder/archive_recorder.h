@@ -4,6 +4,7 @@
 #include "command_words.h"
 #include "consumer.h"
 #include "consumer_host.h"
+#include "failure_log.h"
 #include "kovevtconsumer_i.h"
 #include "kovinterface_client.h"
 #include "reconnect_backoff.h"
@@ -68,6 +69,7 @@ private:
     RecordKeys keys_;
     std::mt19937 random_{std::random_device{}()};
     ReconnectBackoff backoff_; // worker thread only
+    FailureLog failures_;      // worker thread only
     std::atomic<bool> receiving_{false};
     std::atomic<bool> linked_{false};
     std::atomic<bool> everLinked_{false};

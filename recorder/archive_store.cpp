@@ -95,7 +95,8 @@ ArchiveStore::Outcome ArchiveStore::exec(const QString& sql)
 ArchiveStore::Outcome ArchiveStore::open()
 {
     close();
-    db_ = address_.addDatabase(connection_);
+    // libpq's shortest limit: a stop must not wait long on a silent host.
+    db_ = address_.addDatabase(connection_, 2);
     if (!db_.open()) {
         const Outcome outcome = fail(db_.lastError(), "connect");
         close();

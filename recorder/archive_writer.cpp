@@ -206,8 +206,9 @@ ArchiveWriter::~ArchiveWriter()
 
 void ArchiveWriter::start()
 {
-    if (thread_.joinable())
+    if (started_)
         return;
+    started_ = true;
     thread_ = std::thread([shared = shared_] {
         {
             WriterThread writer(*shared);
@@ -217,6 +218,12 @@ void ArchiveWriter::start()
         shared->done = true;
         shared->doneChanged.notify_all();
     });
+}
+
+bool ArchiveWriter::finished() const
+{
+    std::lock_guard<std::mutex> lock(shared_->doneMutex);
+    return shared_->done || !started_;
 }
 
 bool ArchiveWriter::stop(std::chrono::milliseconds limit)

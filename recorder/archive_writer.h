@@ -54,6 +54,8 @@ public:
     bool stop(std::chrono::milliseconds limit);
 
     bool connected() const { return shared_->connected; }
+    // False while the writer thread still runs (a stop that ran out of time).
+    bool finished() const;
     std::uint64_t written() const { return shared_->written; }
     std::size_t buffered() const { return shared_->buffer.size(); }
 
@@ -75,6 +77,7 @@ private:
 
     std::shared_ptr<Shared> shared_;
     std::thread thread_;
+    bool started_ = false;
 };
 
 } // namespace Recorder

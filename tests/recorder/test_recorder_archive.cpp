@@ -166,6 +166,18 @@ TEST_F(RecorderArchive, TwoRecordersOnOneArchiveWriteEachRowOnce)
     EXPECT_EQ(rowsOnceSettled("messages", 1, 5s), 1);
 }
 
+TEST_F(RecorderArchive, ADroppedLinkIsRecordedAndHealsItself)
+{
+    auto rec = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 1);
+    sim_->send("drop maintenance");
+    ASSERT_TRUE(sim_->waitForLine("^subscribe .* subscribers=1", 15s)) << "no new subscription";
+    sim_->send("push reading 0 22 40 0");
+    EXPECT_EQ(rowsOnceSettled("readings", 1, 10s), 1);
+    EXPECT_EQ(db_->query("SELECT string_agg(kind || ':' || reason, ',' ORDER BY time_ms) FROM link_changes"),
+        "0:,1:the event channel dropped the recorder,2:");
+}
+
 TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
 {
     std::vector<std::string> notices;
