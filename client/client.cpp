@@ -1,19 +1,21 @@
 #include "client.h"
 
+#include "archive_settings.h"
 #include "client_events.h"
 #include "clientdialog.h"
 #include "exception_printer.h"
 #include "history_file.h"
 #include "history_recorder.h"
 #include "history_settings.h"
+#include "history_source_factory.h"
 #include "link_state.h"
 #include "log_file.h"
 #include "message_boxes.h"
-#include "sqlite_history_source.h"
 
 #include <ace/Log_Msg.h>
 
 #include <QDateTime>
+#include <QPointer>
 #include <QThread>
 
 #include <utility>
@@ -127,7 +129,19 @@ HistorySourceFactory CKovClientApp::historySourceFactory()
 {
     const std::string path =
         history_ ? history_->path() : HistoryFile::pathIn(settings_.configFile().directory());
-    return [path] { return std::make_unique<History::SqliteHistorySource>(path); };
+    // Called on the windows' reader thread: the box goes to the GUI thread.
+    QPointer<HistoryRecorder> recorder(history_.get());
+    auto notice = [recorder](const std::string& text) {
+        ACE_ERROR((LM_WARNING, "History: %s\n", text.c_str()));
+        QMetaObject::invokeMethod(
+            recorder,
+            [recorder, text] {
+                if (recorder)
+                    recorder->showNotice(QString::fromStdString(text));
+            },
+            Qt::QueuedConnection);
+    };
+    return History::HistorySourceFactory(ArchiveSettings::load(settings_).address, path, notice).function();
 }
 
 void CKovClientApp::emitLink(History::LinkEvent kind, std::string reason)

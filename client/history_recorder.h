@@ -49,10 +49,12 @@ public:
 
     static std::int64_t utcNowMs();
 
+    // A box about the history for the operator (GUI thread).
+    void showNotice(const QString& text);
+
 private:
     struct NoticeTarget;
     void detach();
-    void showNotice(const QString& text);
 
     std::string path_;
     MessageBoxes& boxes_;

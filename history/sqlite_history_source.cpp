@@ -37,6 +37,10 @@ SqliteHistorySource::SqliteHistorySource(std::string path)
     db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
 }
 
+SqliteHistorySource::SqliteHistorySource(QSqlDatabase db, QString connection, std::string label)
+    : path_(std::move(label)), connection_(std::move(connection)), db_(std::move(db)), labelled_(true)
+{}
+
 SqliteHistorySource::~SqliteHistorySource()
 {
     db_.close();
@@ -46,7 +50,7 @@ SqliteHistorySource::~SqliteHistorySource()
 
 std::string SqliteHistorySource::description() const
 {
-    return "local history " + path_;
+    return labelled_ ? path_ : "local history " + path_;
 }
 
 // Opened at the first question, so that a file created later is found.

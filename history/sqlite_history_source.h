@@ -33,14 +33,23 @@ public:
     std::string description() const override;
     std::string lastError() const override { return lastError_; }
 
-private:
+protected:
+    // A reader of the same tables through another driver (the archive):
+    // `db` is set up and not yet opened under the name `connection`; `label`
+    // is what description() answers.
+    SqliteHistorySource(QSqlDatabase db, QString connection, std::string label);
+
+    // Opens the connection at the first question; false says why in lastError().
     bool ready();
+
+private:
     bool run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values);
 
     std::string path_;
     QString connection_;
     QSqlDatabase db_;
     std::string lastError_;
+    bool labelled_ = false;
 };
 
 } // namespace History

@@ -15,15 +15,15 @@ KOV_BUILD_PACKAGES=(
 KOV_RUN_PACKAGES=(
   omniorb-nameserver omniorb
   xvfb x11-utils x11-apps xdotool dbus at-spi2-core python3-pyatspi
-  libqt6sql6-sqlite
+  libqt6sql6-sqlite libqt6sql6-psql
 )
 # The Debian package: dpkg-shlibdeps and file for its run-time dependencies.
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
-# for what it says of the client,
-# lintian for the package.
+# for what it says of the client, lintian for the package, PostgreSQL for
+# the archive tests.
 KOV_TEST_PACKAGES=(
-  libgtest-dev googletest
+  libgtest-dev googletest postgresql-15
   clang libclang-rt-dev
   orca
   lintian

@@ -1,0 +1,279 @@
+#include "archive_store.h"
+
+#include "history_schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+
+namespace Recorder {
+
+namespace {
+
+using History::Event;
+
+// Tables are created under this lock, so that two recorders starting
+// together do not both create them.
+constexpr const char* createLock = "SELECT pg_advisory_xact_lock(4711180)";
+
+QString literal(double value)
+{
+    return std::isfinite(value) ? QString::number(value, 'g', 17) : QStringLiteral("NULL");
+}
+
+std::int64_t minuteOf(std::int64_t ms)
+{
+    return ms >= 0 ? ms / ArchiveStore::minuteMs * ArchiveStore::minuteMs
+                   : (ms - ArchiveStore::minuteMs + 1) / ArchiveStore::minuteMs * ArchiveStore::minuteMs;
+}
+
+// Recomputed from the raw rows, so a minute rolled up twice (by a restarted
+// recorder, or by two recorders) is still right.
+constexpr const char* rollUpSql =
+    "INSERT INTO rollups (housing, minute_ms, min_temperature, max_temperature, mean_temperature, "
+    "min_humidity, max_humidity, mean_humidity, water, reading_count) "
+    "SELECT housing, arrival_ms / 60000 * 60000, min(temperature), max(temperature), "
+    "avg(temperature), min(humidity), max(humidity), avg(humidity), max(water), count(*) "
+    "FROM readings WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? "
+    "GROUP BY housing, arrival_ms / 60000 * 60000 "
+    "ON CONFLICT (housing, minute_ms) DO UPDATE SET min_temperature = excluded.min_temperature, "
+    "max_temperature = excluded.max_temperature, mean_temperature = excluded.mean_temperature, "
+    "min_humidity = excluded.min_humidity, max_humidity = excluded.max_humidity, "
+    "mean_humidity = excluded.mean_humidity, water = excluded.water, reading_count = excluded.reading_count";
+
+} // namespace
+
+ArchiveStore::ArchiveStore(History::ArchiveAddress address, std::string connectionName)
+    : address_(std::move(address)), connection_(QString::fromStdString(connectionName))
+{}
+
+ArchiveStore::~ArchiveStore()
+{
+    close();
+}
+
+void ArchiveStore::close()
+{
+    if (!db_.isValid())
+        return;
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+// libpq's texts are the only way to tell these apart at connection time
+// (no SQLSTATE comes with them).
+ArchiveStore::Outcome ArchiveStore::classify(const QSqlError& error)
+{
+    const QString text = error.text() + QLatin1Char(' ') + error.nativeErrorCode();
+    if (text.contains(QLatin1String("password authentication failed")) ||
+        text.contains(QLatin1String("no password supplied")) || text.contains(QLatin1String("28P01")) ||
+        (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))))
+        return Outcome::Refused;
+    if ((text.contains(QLatin1String("database \"")) && text.contains(QLatin1String("does not exist"))) ||
+        text.contains(QLatin1String("3D000")))
+        return Outcome::NoDatabase;
+    return Outcome::Unreachable;
+}
+
+ArchiveStore::Outcome ArchiveStore::fail(const QSqlError& error, const char* what)
+{
+    lastError_ = std::string(what) + ": " + error.text().simplified().toStdString();
+    return classify(error);
+}
+
+ArchiveStore::Outcome ArchiveStore::exec(const QString& sql)
+{
+    QSqlQuery query(db_);
+    if (!query.exec(sql))
+        return fail(query.lastError(), sql.left(40).toUtf8().constData());
+    return Outcome::Ok;
+}
+
+ArchiveStore::Outcome ArchiveStore::open()
+{
+    close();
+    // libpq's shortest limit: a stop must not wait long on a silent host.
+    db_ = address_.addDatabase(connection_, 2);
+    if (!db_.open()) {
+        const Outcome outcome = fail(db_.lastError(), "connect");
+        close();
+        return outcome;
+    }
+    // PostgreSQL's notices ("already exists, skipping") would go to
+    // standard error, the recorder's log.
+    Outcome outcome = exec(address_.kind == History::ArchiveAddress::Kind::Sqlite
+            ? QStringLiteral("PRAGMA journal_mode = WAL")
+            : QStringLiteral("SET client_min_messages = warning"));
+    if (outcome == Outcome::Ok)
+        outcome = createTables();
+    for (int housing = 0; housing < housingCount && outcome == Outcome::Ok; ++housing)
+        outcome = rollUpLeftOpen(housing);
+    if (outcome != Outcome::Ok)
+        close();
+    return outcome;
+}
+
+ArchiveStore::Outcome ArchiveStore::createTables()
+{
+    const bool postgres = address_.kind == History::ArchiveAddress::Kind::Postgres;
+    // A table not yet there fails this query; the creation below tells.
+    QSqlQuery version(db_);
+    if (version.exec(QStringLiteral("SELECT max(version) FROM schema_version")) && version.next() &&
+        version.value(0).toInt() > HistorySchema::version) {
+        lastError_ = "the archive's schema is version " + version.value(0).toString().toStdString() +
+            "; this recorder writes version " + std::to_string(HistorySchema::version);
+        return Outcome::NewerSchema;
+    }
+    version.finish();
+    if (Outcome outcome = exec(QStringLiteral("BEGIN")); outcome != Outcome::Ok)
+        return outcome;
+    std::vector<std::string> statements;
+    if (postgres)
+        statements.push_back(createLock);
+    for (std::string& statement : HistorySchema::createStatements(
+             postgres ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite))
+        statements.push_back(std::move(statement));
+    statements.push_back("INSERT INTO schema_version (version) SELECT " +
+        std::to_string(HistorySchema::version) + " WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
+    for (const std::string& statement : statements)
+        if (Outcome outcome = exec(QString::fromStdString(statement)); outcome != Outcome::Ok) {
+            exec(QStringLiteral("ROLLBACK"));
+            return outcome;
+        }
+    return exec(QStringLiteral("COMMIT"));
+}
+
+// The minutes since the last rollup up to the last reading: what a recorder
+// that stopped without finishing left open.
+ArchiveStore::Outcome ArchiveStore::rollUpLeftOpen(int housing)
+{
+    QSqlQuery query(db_);
+    query.prepare(QStringLiteral("SELECT (SELECT max(minute_ms) FROM rollups WHERE housing = ?), "
+                                 "(SELECT max(arrival_ms) FROM readings WHERE housing = ?)"));
+    query.addBindValue(housing);
+    query.addBindValue(housing);
+    if (!query.exec() || !query.next())
+        return fail(query.lastError(), "last rollup");
+    if (query.value(1).isNull())
+        return Outcome::Ok;
+    const std::int64_t last = query.value(1).toLongLong();
+    const std::int64_t from = query.value(0).isNull() ? minuteOf(last) : query.value(0).toLongLong();
+    query.finish();
+    return rollUp(housing, from, minuteOf(last) + minuteMs);
+}
+
+ArchiveStore::Outcome ArchiveStore::rollUp(int housing, std::int64_t fromMs, std::int64_t toMs)
+{
+    QSqlQuery query(db_);
+    query.prepare(QString::fromLatin1(rollUpSql));
+    query.addBindValue(housing);
+    query.addBindValue(static_cast<qlonglong>(fromMs));
+    query.addBindValue(static_cast<qlonglong>(toMs));
+    if (!query.exec())
+        return fail(query.lastError(), "rollup");
+    return Outcome::Ok;
+}
+
+void ArchiveStore::noteMinute(int housing, std::int64_t arrivalMs)
+{
+    const std::int64_t minute = minuteOf(arrivalMs);
+    if (minute == openMinute_[housing])
+        return;
+    if (openMinute_[housing] != none)
+        completed_.emplace_back(housing, openMinute_[housing]);
+    openMinute_[housing] = minute;
+}
+
+ArchiveStore::Outcome ArchiveStore::write(const History::Batch& batch)
+{
+    if (!isOpen())
+        return Outcome::Unreachable;
+    if (Outcome outcome = exec(QStringLiteral("BEGIN")); outcome != Outcome::Ok)
+        return outcome;
+    // Minutes noted here are rolled up even when this transaction fails:
+    // the rollup of a later batch recomputes them from what is there.
+    for (const History::Reading& reading : batch.readings)
+        noteMinute(reading.housing, reading.arrivalMs);
+    Outcome outcome = insertReadings(batch.readings);
+    for (std::size_t i = 0; i < batch.events.size() && outcome == Outcome::Ok; ++i)
+        outcome = insertEvent(batch.events[i]);
+    for (std::size_t i = 0; i < completed_.size() && outcome == Outcome::Ok; ++i)
+        outcome = rollUp(completed_[i].first, completed_[i].second, completed_[i].second + minuteMs);
+    if (outcome == Outcome::Ok)
+        outcome = exec(QStringLiteral("COMMIT"));
+    if (outcome != Outcome::Ok) {
+        const std::string why = lastError_;
+        exec(QStringLiteral("ROLLBACK"));
+        lastError_ = why;
+        return outcome;
+    }
+    completed_.clear();
+    return Outcome::Ok;
+}
+
+// Numbers only, so written as literals: one statement per few hundred rows
+// is what makes thousands of rows a second cheap.
+ArchiveStore::Outcome ArchiveStore::insertReadings(const std::vector<History::Reading>& readings)
+{
+    const QString head = QStringLiteral(
+        "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water) VALUES ");
+    for (std::size_t start = 0; start < readings.size(); start += rowsPerStatement) {
+        QString sql = head;
+        sql.reserve(head.size() + 80 * rowsPerStatement);
+        const std::size_t end = std::min(readings.size(), start + rowsPerStatement);
+        for (std::size_t i = start; i < end; ++i) {
+            const History::Reading& r = readings[i];
+            sql += QStringLiteral("%1(%2,%3,%4,%5,%6,%7)")
+                       .arg(i == start ? QString() : QStringLiteral(","))
+                       .arg(r.housing)
+                       .arg(r.arrivalMs)
+                       .arg(r.readingTime)
+                       .arg(literal(r.temperature), literal(r.humidity))
+                       .arg(r.water ? 1 : 0);
+        }
+        sql += QStringLiteral(" ON CONFLICT DO NOTHING");
+        if (Outcome outcome = exec(sql); outcome != Outcome::Ok)
+            return outcome;
+    }
+    return Outcome::Ok;
+}
+
+// Rows of one kind have their whole key in their time (seq 0): RecordKeys
+// moves a second row of the same millisecond on by one.
+ArchiveStore::Outcome ArchiveStore::insertEvent(const Event& event)
+{
+    QSqlQuery query(db_);
+    if (const auto* message = std::get_if<History::MessageRecord>(&event)) {
+        query.prepare(QStringLiteral("INSERT INTO messages (arrival_ms, seq, priority, instrument_time, "
+                                     "message_text) VALUES (?, 0, ?, ?, ?) ON CONFLICT DO NOTHING"));
+        query.addBindValue(static_cast<qlonglong>(message->arrivalMs));
+        query.addBindValue(message->priority);
+        query.addBindValue(static_cast<qlonglong>(message->instrumentTime));
+        query.addBindValue(QString::fromStdString(message->text));
+    } else if (const auto* link = std::get_if<History::LinkChange>(&event)) {
+        query.prepare(
+            QStringLiteral("INSERT INTO link_changes (time_ms, seq, kind, reason) VALUES (?, 0, ?, ?) "
+                           "ON CONFLICT DO NOTHING"));
+        query.addBindValue(static_cast<qlonglong>(link->timeMs));
+        query.addBindValue(static_cast<int>(link->kind));
+        query.addBindValue(QString::fromStdString(link->reason));
+    } else {
+        return Outcome::Ok; // the recorder sees no setpoints and no alarms
+    }
+    if (!query.exec())
+        return fail(query.lastError(), "insert event");
+    return Outcome::Ok;
+}
+
+ArchiveStore::Outcome ArchiveStore::finishRollups()
+{
+    for (int housing = 0; housing < housingCount; ++housing)
+        if (openMinute_[housing] != none)
+            completed_.emplace_back(housing, openMinute_[housing]);
+    return write(History::Batch{});
+}
+
+} // namespace Recorder

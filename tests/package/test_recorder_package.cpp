@@ -1,0 +1,37 @@
+// The recorder as the package installs it: the program, its systemd unit
+// (installed, not enabled), its settings file kept on upgrade, its manual
+// page, and PostgreSQL's Qt driver among the dependencies.
+#include "child_process.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
+{
+    QTemporaryDir root;
+    ChildProcess unpack(KOV_DPKG_PATH, {"-x", KOV_PACKAGE_PATH, root.path().toStdString()});
+    ASSERT_EQ(unpack.waitForExit(60s), 0);
+    for (const char* path : {"/usr/bin/kovrecorder", "/usr/lib/systemd/system/kovrecorder.service",
+             "/etc/default/kovrecorder", "/usr/share/man/man1/kovrecorder.1.gz"})
+        EXPECT_TRUE(QFileInfo::exists(root.path() + path)) << path;
+    EXPECT_FALSE(
+        QFileInfo::exists(root.path() + "/etc/systemd/system/multi-user.target.wants/kovrecorder.service"));
+
+    ChildProcess fields(KOV_DPKG_DEB_PATH, {"--field", KOV_PACKAGE_PATH, "Depends"});
+    ASSERT_EQ(fields.waitForExit(30s), 0);
+    EXPECT_NE(fields.text(ChildProcess::Stream::Output).find("libqt6sql6-psql"), std::string::npos);
+    ChildProcess conffiles(KOV_DPKG_DEB_PATH, {"--info", KOV_PACKAGE_PATH, "conffiles"});
+    ASSERT_EQ(conffiles.waitForExit(30s), 0);
+    EXPECT_NE(
+        conffiles.text(ChildProcess::Stream::Output).find("/etc/default/kovrecorder"), std::string::npos);
+
+    ChildProcess help((root.path() + "/usr/bin/kovrecorder").toStdString(), {"--help"});
+    EXPECT_EQ(help.waitForExit(30s), 0);
+    EXPECT_NE(help.text(ChildProcess::Stream::Output).find("--archive"), std::string::npos);
+}

@@ -1,0 +1,199 @@
+// kovrecorder against a private PostgreSQL cluster and kovsim: what it
+// writes, what survives an outage of the database, what it refuses.
+#include "child_process.h"
+#include "history_source_factory.h"
+#include "naming_service_process.h"
+#include "postgres_cluster.h"
+#include "postgres_history_source.h"
+#include "simulator_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr std::int64_t always = std::numeric_limits<std::int64_t>::max();
+
+class RecorderArchive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!PostgresCluster::installed())
+            GTEST_SKIP() << PostgresCluster::missing();
+        db_ = std::make_unique<PostgresCluster>();
+        ::setenv("PGPASSWORD", db_->password().c_str(), 1);
+        names_ = std::make_unique<NamingServiceProcess>();
+    }
+
+    std::unique_ptr<ChildProcess> recorder(const std::string& url)
+    {
+        std::vector<std::string> args{"--archive", url, "KOV"};
+        for (const std::string& word : names_->orbArgs())
+            args.push_back(word);
+        return std::make_unique<ChildProcess>(KOV_RECORDER_PATH, args);
+    }
+
+    void startSimulator(std::vector<std::string> args, int subscribers)
+    {
+        sim_ = std::make_unique<SimulatorProcess>(*names_, args);
+        ASSERT_TRUE(sim_->waitForLine("^subscribe .* subscribers=" + std::to_string(subscribers), 15s));
+    }
+
+    // Until the table holds `rows`, at most `limit`.
+    long rowsOnceSettled(const std::string& table, long rows, std::chrono::seconds limit)
+    {
+        long count = -1;
+        for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(200ms))
+            if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
+                break;
+        std::this_thread::sleep_for(1s); // and nothing more comes
+        return std::stol(db_->query("SELECT count(*) FROM " + table));
+    }
+
+    std::size_t pushedReadings(int consumers) const
+    {
+        std::size_t count = 0;
+        for (const std::string& line : sim_->outputLines())
+            count +=
+                line.find("consumers=" + std::to_string(consumers) + " kind=reading") != std::string::npos;
+        return count;
+    }
+
+    std::unique_ptr<PostgresCluster> db_;
+    std::unique_ptr<NamingServiceProcess> names_;
+    std::unique_ptr<SimulatorProcess> sim_;
+};
+
+TEST_F(RecorderArchive, FillsTheArchiveTheTrendsRead)
+{
+    auto rec = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 1);
+    for (const char* push : {"push reading 0 21.5 40 0", "push reading 0 nan 41 1",
+             "push reading s 4.9e-324 1e308 0", "push message alarm Water in the spectrograph housing"})
+        sim_->send(push);
+    ASSERT_EQ(rowsOnceSettled("readings", 3, 10s), 3);
+    EXPECT_EQ(rec->terminate(10s), 0);
+
+    std::string error;
+    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error));
+    const auto electronics = source.readings(0, 0, always);
+    ASSERT_EQ(electronics.size(), 2u) << source.lastError();
+    EXPECT_DOUBLE_EQ(electronics[0].temperature, 21.5);
+    EXPECT_TRUE(std::isnan(electronics[1].temperature));
+    EXPECT_TRUE(electronics[1].water);
+    // Extreme values the sensors may send go in as numbers, not as a failed batch.
+    const auto spectrograph = source.readings(1, 0, always);
+    ASSERT_EQ(spectrograph.size(), 1u);
+    EXPECT_EQ(spectrograph[0].temperature, 4.9e-324);
+    EXPECT_EQ(spectrograph[0].humidity, 1e308);
+    EXPECT_FALSE(source.rollups(0, 0, always).empty());
+    const auto messages = source.messages(0, always);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Water in the spectrograph housing");
+    const auto links = source.linkChanges(0, always);
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[1].reason, "the recorder stopped");
+}
+
+TEST_F(RecorderArchive, TwentySecondsWithoutTheDatabaseLoseAndRepeatNothing)
+{
+    auto rec = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 1);
+    const auto start = std::chrono::steady_clock::now();
+    bool stopped = false, restarted = false;
+    for (int i = 0; std::chrono::steady_clock::now() - start < 28s; ++i) {
+        sim_->send("push reading " + std::to_string(i % 2) + " " + std::to_string(i) + " 40 0");
+        std::this_thread::sleep_for(25ms);
+        if (!stopped && std::chrono::steady_clock::now() - start > 3s) {
+            db_->stop();
+            stopped = true;
+        }
+        if (!restarted && std::chrono::steady_clock::now() - start > 23s) {
+            db_->start();
+            restarted = true;
+        }
+    }
+    const long pushed = static_cast<long>(pushedReadings(1));
+    EXPECT_EQ(rowsOnceSettled("readings", pushed, 70s), pushed);
+    EXPECT_EQ(db_->query("SELECT count(DISTINCT temperature) FROM readings"), std::to_string(pushed));
+    EXPECT_EQ(rec->terminate(10s), 0);
+    EXPECT_NE(rec->text(ChildProcess::Stream::Error).find("writing to archive"), std::string::npos);
+}
+
+TEST_F(RecorderArchive, RefusalsEndWithTheirStatus)
+{
+    db_->query("CREATE DATABASE newer");
+    struct Case {
+        std::string database, password;
+        int status;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"kov", "wrong-secret", 3, "refused the role or its password"},
+        {"nosuch", db_->password(), 4, "the database does not exist"},
+        {"newer", db_->password(), 2, "newer recorder"},
+    };
+    // A later program's schema in "newer".
+    auto older = recorder(db_->url("newer"));
+    ASSERT_TRUE(older->waitForLine(ChildProcess::Stream::Error, "recording into", 15s));
+    older->terminate();
+    std::system(("PGPASSWORD=" + db_->password() + " /usr/lib/postgresql/15/bin/psql -X -q -h 127.0.0.1 -p " +
+        std::to_string(db_->port()) + " -U kov -d newer -c 'INSERT INTO schema_version VALUES (99)'")
+                    .c_str());
+    for (const Case& c : cases) {
+        ::setenv("PGPASSWORD", c.password.c_str(), 1);
+        auto rec = recorder(db_->url(c.database));
+        EXPECT_EQ(rec->waitForExit(20s), c.status) << c.database;
+        const std::string said = rec->text(ChildProcess::Stream::Error);
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(said.find(c.password), std::string::npos) << "the password was logged";
+    }
+}
+
+TEST_F(RecorderArchive, TwoRecordersOnOneArchiveWriteEachRowOnce)
+{
+    auto first = recorder(db_->url());
+    auto second = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 2);
+    for (int i = 0; i < 300; ++i)
+        sim_->send("push reading " + std::to_string(i % 2) + " " + std::to_string(i) + " 40 0");
+    sim_->send("push message warning Humidity rising");
+    EXPECT_EQ(rowsOnceSettled("readings", 300, 20s), 300);
+    EXPECT_EQ(db_->query("SELECT count(DISTINCT temperature) FROM readings"), "300");
+    EXPECT_EQ(rowsOnceSettled("messages", 1, 5s), 1);
+}
+
+TEST_F(RecorderArchive, ADroppedLinkIsRecordedAndHealsItself)
+{
+    auto rec = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 1);
+    sim_->send("drop maintenance");
+    ASSERT_TRUE(sim_->waitForLine("^subscribe .* subscribers=1", 15s)) << "no new subscription";
+    sim_->send("push reading 0 22 40 0");
+    EXPECT_EQ(rowsOnceSettled("readings", 1, 10s), 1);
+    EXPECT_EQ(db_->query("SELECT string_agg(kind || ':' || reason, ',' ORDER BY time_ms) FROM link_changes"),
+        "0:,1:the event channel dropped the recorder,2:");
+}
+
+TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
+{
+    std::vector<std::string> notices;
+    const History::HistorySourceFactory factory(
+        db_->url(), "/nonexistent/kovhistory.db", [&](const std::string& text) { notices.push_back(text); });
+    const auto make = factory.function();
+    EXPECT_EQ(make()->description(), "archive kov@127.0.0.1:" + std::to_string(db_->port()) + "/kov");
+    db_->stop();
+    EXPECT_EQ(make()->description(), "local history /nonexistent/kovhistory.db");
+    make();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("cannot be reached"), std::string::npos);
+}
+
+} // namespace
