@@ -16,9 +16,14 @@ QString shown(const QWidget& window, const char* name, bool described)
 
 QString StatusSummary::of(const QWidget& window, const char* linkLabel)
 {
-    return QStringLiteral("Link status: %1. Elapsed connection time: %2. Target elapsed ON time: %3.")
-        .arg(shown(window, linkLabel, true), shown(window, "connectionTime", false),
-            shown(window, "targetTime", false));
+    QString summary =
+        QStringLiteral("Link status: %1. Elapsed connection time: %2. Target elapsed ON time: %3.")
+            .arg(shown(window, linkLabel, true), shown(window, "connectionTime", false),
+                shown(window, "targetTime", false));
+    // A window with the alarm row says it too: it is read as a whole on focus.
+    if (const auto* alarms = window.findChild<const QLabel*>(QStringLiteral("alarmSummary")))
+        summary += QLatin1Char(' ') + alarms->text() + QLatin1Char('.');
+    return summary;
 }
 
 void StatusSummary::update(QWidget& window, const char* linkLabel)
