@@ -21,4 +21,9 @@ enum class Dialect {
 // included, left empty), in order.
 std::vector<std::string> createStatements(Dialect dialect);
 
+// Rolls up one housing's readings of [from, to) into per-minute rows
+// (parameters: housing, from, to). Recomputed from the raw rows, so a minute
+// rolled up twice (after a restart, or by two writers) is still right.
+extern const char* const rollUpStatement;
+
 } // namespace HistorySchema

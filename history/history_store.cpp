@@ -194,20 +194,7 @@ Fault HistoryStore::prepareStatements()
         {&insertAlarm_,
             "INSERT INTO alarm_records (time_ms, seq, action, point, user_name) VALUES (?, ?, ?, ?, ?) "
             "ON CONFLICT DO NOTHING"},
-        // Recomputed from the raw rows, so a minute written twice (after a
-        // restart, or by two clients) is still right.
-        {&rollUp_,
-            "INSERT INTO rollups (housing, minute_ms, min_temperature, max_temperature, mean_temperature, "
-            "min_humidity, max_humidity, mean_humidity, water, reading_count) "
-            "SELECT housing, arrival_ms / 60000 * 60000, min(temperature), max(temperature), "
-            "avg(temperature), min(humidity), max(humidity), avg(humidity), max(water), count(*) "
-            "FROM readings WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? "
-            "GROUP BY housing, arrival_ms / 60000 * 60000 "
-            "ON CONFLICT (housing, minute_ms) DO UPDATE SET min_temperature = excluded.min_temperature, "
-            "max_temperature = excluded.max_temperature, mean_temperature = excluded.mean_temperature, "
-            "min_humidity = excluded.min_humidity, max_humidity = excluded.max_humidity, "
-            "mean_humidity = excluded.mean_humidity, water = excluded.water, "
-            "reading_count = excluded.reading_count"},
+        {&rollUp_, HistorySchema::rollUpStatement},
     };
     for (const Statement& statement : statements) {
         *statement.query = std::make_unique<QSqlQuery>(db_);

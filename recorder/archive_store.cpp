@@ -29,20 +29,6 @@ std::int64_t minuteOf(std::int64_t ms)
                    : (ms - ArchiveStore::minuteMs + 1) / ArchiveStore::minuteMs * ArchiveStore::minuteMs;
 }
 
-// Recomputed from the raw rows, so a minute rolled up twice (by a restarted
-// recorder, or by two recorders) is still right.
-constexpr const char* rollUpSql =
-    "INSERT INTO rollups (housing, minute_ms, min_temperature, max_temperature, mean_temperature, "
-    "min_humidity, max_humidity, mean_humidity, water, reading_count) "
-    "SELECT housing, arrival_ms / 60000 * 60000, min(temperature), max(temperature), "
-    "avg(temperature), min(humidity), max(humidity), avg(humidity), max(water), count(*) "
-    "FROM readings WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? "
-    "GROUP BY housing, arrival_ms / 60000 * 60000 "
-    "ON CONFLICT (housing, minute_ms) DO UPDATE SET min_temperature = excluded.min_temperature, "
-    "max_temperature = excluded.max_temperature, mean_temperature = excluded.mean_temperature, "
-    "min_humidity = excluded.min_humidity, max_humidity = excluded.max_humidity, "
-    "mean_humidity = excluded.mean_humidity, water = excluded.water, reading_count = excluded.reading_count";
-
 } // namespace
 
 ArchiveStore::ArchiveStore(History::ArchiveAddress address, std::string connectionName)
@@ -168,7 +154,7 @@ ArchiveStore::Outcome ArchiveStore::rollUpLeftOpen(int housing)
 ArchiveStore::Outcome ArchiveStore::rollUp(int housing, std::int64_t fromMs, std::int64_t toMs)
 {
     QSqlQuery query(db_);
-    query.prepare(QString::fromLatin1(rollUpSql));
+    query.prepare(QString::fromLatin1(HistorySchema::rollUpStatement));
     query.addBindValue(housing);
     query.addBindValue(static_cast<qlonglong>(fromMs));
     query.addBindValue(static_cast<qlonglong>(toMs));
