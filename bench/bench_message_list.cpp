@@ -13,6 +13,7 @@
 #include "handoff.h"
 #include "link_state.h"
 #include "message_list_model.h"
+#include "peak_resident.h"
 #include "resources.h"
 #include "statusdialog.h"
 
@@ -37,17 +38,6 @@
 namespace {
 
 const long peakLimitKb = 300L * 1024;
-
-// VmHWM of /proc/self/status in kB; -1 if it cannot be read.
-long peakResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
 
 // Message n: about 60 characters, seven in ten plain messages, two warnings,
 // one alarm.

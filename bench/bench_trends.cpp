@@ -9,6 +9,7 @@
 #include "client_events.h"
 #include "fake_history_source.h"
 #include "fake_host.h"
+#include "peak_resident.h"
 #include "resources.h"
 #include "trendplot.h"
 #include "trendsdialog.h"
@@ -27,16 +28,6 @@
 #include <vector>
 
 namespace {
-
-long peakResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
 
 double median(std::vector<double> v)
 {
