@@ -1,7 +1,6 @@
 #include "alarm_point.h"
 
 namespace {
-const char* const housingNames[AlarmPoint::housingCount] = {"Electronics housing", "Spectrometer housing"};
 const char* const kindNames[] = {
     "", "water sensor", "temperature over limit", "humidity over limit", "no readings"};
 } // namespace
@@ -11,19 +10,19 @@ int AlarmPoint::index() const
     if (kind == Kind::LinkLost)
         return 0;
     const int h = housing == 1 ? 1 : 0;
-    return 1 + (static_cast<int>(kind) - 1) * housingCount + h;
+    return 1 + (static_cast<int>(kind) - 1) * Housing::count + h;
 }
 
 AlarmPoint AlarmPoint::at(int index)
 {
     if (index <= 0 || index >= count)
         return link();
-    return {static_cast<Kind>(1 + (index - 1) / housingCount), (index - 1) % housingCount};
+    return {static_cast<Kind>(1 + (index - 1) / Housing::count), (index - 1) % Housing::count};
 }
 
 std::string AlarmPoint::name() const
 {
     if (kind == Kind::LinkLost)
         return "Link lost";
-    return std::string(housingNames[housing == 1 ? 1 : 0]) + " " + kindNames[static_cast<int>(kind)];
+    return std::string(Housing::names[housing == 1 ? 1 : 0]) + " " + kindNames[static_cast<int>(kind)];
 }

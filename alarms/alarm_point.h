@@ -1,5 +1,7 @@
 #pragma once
 
+#include "housing.h"
+
 #include <array>
 #include <string>
 
@@ -15,8 +17,7 @@ struct AlarmPoint {
         Humidity,
         NoReadings
     };
-    static constexpr int housingCount = 2;
-    static constexpr int count = 1 + 4 * housingCount;
+    static constexpr int count = 1 + 4 * Housing::count;
 
     Kind kind = Kind::LinkLost;
     int housing = 0; // not used for LinkLost

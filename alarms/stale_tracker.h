@@ -1,5 +1,7 @@
 #pragma once
 
+#include "housing.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -9,8 +11,6 @@
 // start, so that an instrument that sends nothing is noticed as well.
 class StaleTracker {
 public:
-    static constexpr int housingCount = 2;
-
     // limitSeconds 0: nothing is ever stale. Times in milliseconds of one
     // monotonic clock.
     StaleTracker(int limitSeconds, std::int64_t startMs);
@@ -21,9 +21,9 @@ public:
     bool stale(int housing, std::int64_t nowMs) const;
 
 private:
-    static bool valid(int housing) { return housing >= 0 && housing < housingCount; }
+    static bool valid(int housing) { return housing >= 0 && housing < Housing::count; }
 
     std::int64_t limitMs_;
     std::int64_t startMs_;
-    std::array<std::optional<std::int64_t>, housingCount> last_;
+    std::array<std::optional<std::int64_t>, Housing::count> last_;
 };

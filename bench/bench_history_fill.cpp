@@ -39,7 +39,7 @@ private:
 // The whole set at the start (old equal to new), as the client records it.
 void snapshot(Batch& batch, std::int64_t timeMs)
 {
-    for (int housing = 0; housing < HistoryStore::housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         const std::pair<Setpoint, double> values[] = {{Setpoint::TempWarning, 24.0},
             {Setpoint::OverTemp, 32.0}, {Setpoint::RhWarning, 35.0}, {Setpoint::OverRh, 60.0}};
         for (const auto& [which, value] : values)
@@ -50,7 +50,7 @@ void snapshot(Batch& batch, std::int64_t timeMs)
 // Both temperature setpoints of both housings moved from +from to +to.
 void change(Batch& batch, std::int64_t timeMs, double from, double to)
 {
-    for (int housing = 0; housing < HistoryStore::housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         batch.events.push_back(
             SetpointChange{housing, Setpoint::TempWarning, 24.0 + from, 24.0 + to, timeMs});
         batch.events.push_back(SetpointChange{housing, Setpoint::OverTemp, 32.0 + from, 32.0 + to, timeMs});
@@ -101,7 +101,7 @@ int main(int argc, char** argv)
             change(batch, t, up ? 0.0 : 0.5, up ? 0.5 : 0.0);
         }
         const double swing = std::sin(2 * M_PI * static_cast<double>(ofDay) / dayMs);
-        for (int housing = 0; housing < HistoryStore::housingCount; ++housing) {
+        for (int housing = 0; housing < Housing::count; ++housing) {
             double temperature = 22.0 + housing + 3.0 * swing + 0.2 * noise.next();
             const double humidity = 40.0 - 5.0 * swing + 0.5 * noise.next();
             if (noise.next() > 0.49999)

@@ -154,7 +154,7 @@ void showAll(CKovClientDialog& dialog, WindowFigures& figures)
 {
     dialog.show();
     dialog.statusDialog()->show();
-    for (int housing = 0; housing < CKovClientDialog::housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         dialog.alarmDialog(housing)->show();
     figures.gauge = dialog.temperatureGauge(0);
     dialog.temperatureGauge(0)->installEventFilter(&figures);

@@ -3,7 +3,7 @@
 #include "decimal_text.h"
 #include "kov_instrument_config.h"
 
-SetpointStore::SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[housingCount])
+SetpointStore::SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[Housing::count])
     : config_(config), setpoints_(setpoints)
 {}
 
@@ -33,7 +33,7 @@ bool SetpointStore::loadPair(const std::string& name, ConfigItemPtr& held, doubl
 
 bool SetpointStore::saveSetpoints()
 {
-    for (int index = 0; index < housingCount; ++index) {
+    for (int index = 0; index < Housing::count; ++index) {
         const AlarmSetpoints& setpoints = setpoints_[index];
         HousingItems& items = items_[index];
         savePair(items.temp, setpoints.tempWarning, setpoints.overTemp);

@@ -2,6 +2,7 @@
 
 #include "alarm_setpoints.h"
 #include "config_item_ptr.h"
+#include "housing.h"
 
 #include <array>
 #include <string>
@@ -14,13 +15,10 @@ class KovInstrumentConfig;
 // that were loaded. Holds, per housing, the items the setpoints came from.
 class SetpointStore {
 public:
-    static constexpr int housingCount = 2;
-    // By housing index: 0 the electronics housing, 1 the spectrograph housing.
-    static constexpr const char* housingNames[housingCount] = {"KOV-E1", "KOV-S1"};
     static constexpr const char* tempKey = "TEMP_ALARM_SETPOINTS";
     static constexpr const char* rhKey = "RH_ALARM_SETPOINTS";
 
-    SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[housingCount]);
+    SetpointStore(KovInstrumentConfig& config, AlarmSetpoints (&setpoints)[Housing::count]);
 
     // Loads one housing's two setpoint pairs; a pair whose item is missing or
     // does not hold exactly two values stays as it is and no item is held.
@@ -43,9 +41,9 @@ private:
 
     bool loadPair(const std::string& name, ConfigItemPtr& held, double& warning, double& over);
     void savePair(ConfigItemPtr& held, double warning, double over);
-    static bool validIndex(int index) { return index >= 0 && index < housingCount; }
+    static bool validIndex(int index) { return index >= 0 && index < Housing::count; }
 
     KovInstrumentConfig& config_;
-    AlarmSetpoints (&setpoints_)[housingCount];
-    std::array<HousingItems, housingCount> items_;
+    AlarmSetpoints (&setpoints_)[Housing::count];
+    std::array<HousingItems, Housing::count> items_;
 };

@@ -125,7 +125,7 @@ Fault HistoryStore::open()
         fault = prepareStatements();
     if (fault == Fault::None)
         fault = readKeys();
-    for (int housing = 0; housing < housingCount && fault == Fault::None; ++housing)
+    for (int housing = 0; housing < Housing::count && fault == Fault::None; ++housing)
         fault = rollUpFromLast(housing);
     if (fault != Fault::None)
         close();
@@ -209,7 +209,7 @@ Fault HistoryStore::prepareStatements()
 Fault HistoryStore::readKeys()
 {
     QSqlQuery query(db_);
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         query.prepare(QStringLiteral("SELECT max(arrival_ms) FROM readings WHERE housing = ?"));
         query.addBindValue(housing);
         if (!query.exec() || !query.next())
@@ -289,7 +289,7 @@ Fault HistoryStore::write(const Batch& batch)
 
 Fault HistoryStore::insertReading(const Reading& reading)
 {
-    if (reading.housing < 0 || reading.housing >= housingCount)
+    if (reading.housing < 0 || reading.housing >= Housing::count)
         return Fault::None;
     const int housing = reading.housing;
     std::int64_t arrival = reading.arrivalMs;
@@ -364,7 +364,7 @@ Fault HistoryStore::finishRollups()
 {
     if (!isOpen())
         return Fault::Unwritable;
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         if (openMinute_[housing] != none)
             completed_.emplace_back(housing, openMinute_[housing]);
     return write(Batch{});

@@ -2,6 +2,7 @@
 
 #include "history_batch.h"
 #include "history_fault.h"
+#include "housing.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -30,7 +31,6 @@ struct Retention {
 // called open(); the object is used and destroyed there.
 class HistoryStore {
 public:
-    static constexpr int housingCount = 2;
     static constexpr std::int64_t minuteMs = 60000;
     // Rows deleted by one retention step at most (about a millisecond).
     static constexpr int retentionBatch = 5000;
@@ -90,8 +90,8 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<QSqlQuery> insertReading_, insertMessage_, insertSetpoint_, insertLink_, insertAlarm_,
         rollUp_;
-    std::array<std::int64_t, housingCount> lastArrival_{};
-    std::array<std::int64_t, housingCount> openMinute_{};
+    std::array<std::int64_t, Housing::count> lastArrival_{};
+    std::array<std::int64_t, Housing::count> openMinute_{};
     std::vector<std::pair<int, std::int64_t>> completed_; // (housing, minute) to roll up
     Sequence messageSeq_, setpointSeq_, linkSeq_, alarmSeq_;
     int retentionTarget_ = 0;

@@ -95,7 +95,7 @@ ArchiveStore::Outcome ArchiveStore::open()
             : QStringLiteral("SET client_min_messages = warning"));
     if (outcome == Outcome::Ok)
         outcome = createTables();
-    for (int housing = 0; housing < housingCount && outcome == Outcome::Ok; ++housing)
+    for (int housing = 0; housing < Housing::count && outcome == Outcome::Ok; ++housing)
         outcome = rollUpLeftOpen(housing);
     if (outcome != Outcome::Ok)
         close();
@@ -256,7 +256,7 @@ ArchiveStore::Outcome ArchiveStore::insertEvent(const Event& event)
 
 ArchiveStore::Outcome ArchiveStore::finishRollups()
 {
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         if (openMinute_[housing] != none)
             completed_.emplace_back(housing, openMinute_[housing]);
     return write(History::Batch{});

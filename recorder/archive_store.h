@@ -2,6 +2,7 @@
 
 #include "archive_address.h"
 #include "history_batch.h"
+#include "housing.h"
 
 #include <QSqlDatabase>
 
@@ -32,7 +33,6 @@ public:
         NewerSchema, // written by a newer program: left alone
     };
 
-    static constexpr int housingCount = 2;
     static constexpr std::int64_t minuteMs = 60000;
     // Rows per INSERT statement.
     static constexpr std::size_t rowsPerStatement = 500;
@@ -75,7 +75,7 @@ private:
     History::ArchiveAddress address_;
     QString connection_;
     QSqlDatabase db_;
-    std::array<std::int64_t, housingCount> openMinute_{none, none};
+    std::array<std::int64_t, Housing::count> openMinute_{none, none};
     std::vector<std::pair<int, std::int64_t>> completed_; // (housing, minute) to roll up
     std::string lastError_;
 };

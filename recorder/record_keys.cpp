@@ -24,7 +24,7 @@ std::int64_t RecordKeys::fromInstrument(std::int64_t seconds, std::int64_t nowMs
 
 bool RecordKeys::key(History::Reading& reading, std::int64_t nowMs)
 {
-    if (reading.housing < 0 || reading.housing >= housingCount)
+    if (reading.housing < 0 || reading.housing >= Housing::count)
         return false;
     reading.arrivalMs = next(lastReading_[reading.housing], fromInstrument(reading.readingTime, nowMs));
     return true;

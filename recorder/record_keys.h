@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history_records.h"
+#include "housing.h"
 
 #include <array>
 #include <cstdint>
@@ -20,8 +21,6 @@ namespace Recorder {
 // clock) is replaced by the arrival time.
 class RecordKeys {
 public:
-    static constexpr int housingCount = 2;
-
     // Sets reading.arrivalMs; false for a housing the archive has no place for.
     bool key(History::Reading& reading, std::int64_t nowMs);
     // Sets message.arrivalMs the same way, from the message's own time.
@@ -34,7 +33,7 @@ private:
     static std::int64_t next(std::int64_t& last, std::int64_t wanted);
     static std::int64_t fromInstrument(std::int64_t seconds, std::int64_t nowMs);
 
-    std::array<std::int64_t, housingCount> lastReading_{none, none};
+    std::array<std::int64_t, Housing::count> lastReading_{none, none};
     std::int64_t lastMessage_ = none;
     std::int64_t lastLink_ = none;
 };

@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 CKovClientApp::CKovClientApp(CommandWords words, std::string directory, std::unique_ptr<MessageBoxes> boxes)
@@ -66,8 +68,8 @@ void CKovClientApp::closeReception()
 int CKovClientApp::InitInstance()
 {
     settings_.openDefaultConfig();
-    for (int housing = 0; housing < SetpointStore::housingCount; ++housing)
-        store_.loadSetpoints(SetpointStore::housingNames[housing], housing);
+    for (int housing = 0; housing < Housing::count; ++housing)
+        store_.loadSetpoints(Housing::configNames[housing], housing);
     startHistory();
     timing_ = ClientTiming::read(settings_);
     autoReconnect_ = std::make_unique<AutoReconnect>(
@@ -82,7 +84,7 @@ int CKovClientApp::InitInstance()
         emit finished();
     });
     history_->attach(dialog_->events(), dialog_.get());
-    for (int housing = 0; housing < SetpointStore::housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         history_->recordSetpoints(housing, setpoints_[housing]);
     emitLink(History::LinkEvent::Connected);
     handoff_.setReceiver(dialog_.get());
@@ -157,9 +159,13 @@ void CKovClientApp::report(const char* logText, const char* boxText)
     boxes_->warning(dialog_.get(), QString::fromUtf8(boxText));
 }
 
+// Callers pass a housing the reading was checked for; any other index is
+// a fault of the caller, never quietly the electronics housing.
 AlarmSetpoints& CKovClientApp::setpoints(int housing)
 {
-    return setpoints_[housing == 1 ? 1 : 0];
+    if (!Housing::valid(housing))
+        throw std::out_of_range("no housing " + std::to_string(housing));
+    return setpoints_[housing];
 }
 
 LinkState& CKovClientApp::linkState()

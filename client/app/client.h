@@ -9,6 +9,7 @@
 #include "consumer_host.h"
 #include "handoff.h"
 #include "history_records.h"
+#include "housing.h"
 #include "kov_instrument_config.h"
 #include "kovevtconsumer_i.h"
 #include "kovinterface_client.h"
@@ -104,7 +105,7 @@ private:
     KOVEventConsumer_i servant_;
     Consumer consumer_;
     KovInstrumentConfig settings_;
-    AlarmSetpoints setpoints_[SetpointStore::housingCount];
+    AlarmSetpoints setpoints_[Housing::count];
     SetpointStore store_;
     const CommandWords words_;
 

@@ -1,6 +1,7 @@
 #include "journal_entries.h"
 
 #include "csv_writer.h"
+#include "housing.h"
 #include "time_text.h"
 
 #include <algorithm>
@@ -27,9 +28,10 @@ JournalEntry JournalEntries::of(const History::SetpointChange& change)
     const int which = static_cast<int>(change.which);
     const char* unit = which < 2 ? "°C" : "%";
     char text[160];
-    std::snprintf(text, sizeof text, "%s housing %s setpoint changed from %.2f %s to %.2f %s",
-        change.housing == 1 ? "Spectrograph" : "Electronics", names[which & 3], change.oldValue, unit,
-        change.newValue, unit);
+    // The stores refuse rows of other housings; this guards the text alone.
+    const char* housing = Housing::valid(change.housing) ? Housing::names[change.housing] : "Unknown housing";
+    std::snprintf(text, sizeof text, "%s %s setpoint changed from %.2f %s to %.2f %s", housing,
+        names[which & 3], change.oldValue, unit, change.newValue, unit);
     return {change.timeMs, "Setpoint", text};
 }
 

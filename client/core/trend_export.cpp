@@ -1,6 +1,7 @@
 #include "trend_export.h"
 
 #include "csv_writer.h"
+#include "housing.h"
 #include "time_text.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ void TrendExport::write(
     auto after = std::upper_bound(sets.begin(), sets.end(), sample.timeMs,
         [](std::int64_t t, const History::SetpointsInForce& s) { return t < s.sinceMs; });
     std::vector<std::string> fields{TimeText::isoMs(sample.timeMs),
-        housing == 0 ? "electronics" : "spectrograph", CsvWriter::number(sample.temperature),
+        Housing::valid(housing) ? Housing::keys[housing] : "", CsvWriter::number(sample.temperature),
         CsvWriter::number(sample.humidity), sample.water ? "alarm" : "ok"};
     if (after != sets.begin()) {
         const History::SetpointsInForce& in = *(after - 1);

@@ -32,7 +32,7 @@ QString AlarmCentre::userName()
 void AlarmCentre::reading(
     int housing, double celsius, double percent, bool water, const AlarmSetpoints& setpoints)
 {
-    if (housing < 0 || housing >= AlarmPoint::housingCount)
+    if (housing < 0 || housing >= Housing::count)
         return;
     stale_.reading(housing, nowMs());
     const HousingAlarms alarms = HousingAlarms::of(celsius, percent, water, setpoints);
@@ -49,7 +49,7 @@ void AlarmCentre::linkUp(bool up)
 
 void AlarmCentre::tick()
 {
-    for (int housing = 0; housing < AlarmPoint::housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         set({AlarmPoint::Kind::NoReadings, housing}, stale(housing));
     emit changed();
 }

@@ -67,7 +67,7 @@ CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
     humidityRange_[1][0] = ui_->spectrographHumidityMin;
     humidityRange_[1][1] = ui_->spectrographHumidityMax;
     announcer_ = new CAnnouncer(QStringLiteral("alarmAnnouncer"), this);
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         for (CLevelBar* gauge : {temperature_[housing], humidity_[housing]})
             connect(gauge, &CLevelBar::alarmStateChanged, announcer_, &CAnnouncer::announce);
 
@@ -89,7 +89,7 @@ bool CKovClientDialog::Create()
     LinkState* link = &host_.linkState();
     statusRow_ = std::make_unique<LinkStatusRow>(QStringLiteral("linkPicture"), *link, this);
 
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         setUpGauges(housing);
 
     status_ = std::make_unique<CKovStatusDialog>(*link, this);
@@ -99,7 +99,7 @@ bool CKovClientDialog::Create()
     alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
     alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);
     alarms_[1]->Create(QStringLiteral("KOV Spectrometer Housing Setpoints"), &host_.setpoints(1));
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         connect(alarms_[housing].get(), &CAlarmDialog::setpointStored, this,
             [this, housing](History::Setpoint which, double oldValue, double newValue) {
                 emit events_->setpointChanged(History::SetpointChange{
@@ -131,7 +131,7 @@ void CKovClientDialog::setUpAlarms()
     widgets.reconnect = ui_->reconnectStatus;
     widgets.age[0] = ui_->electronicsAge;
     widgets.age[1] = ui_->spectrographAge;
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         widgets.temperature[housing] = temperature_[housing];
         widgets.humidity[housing] = humidity_[housing];
         widgets.water[housing] = water_[housing];
@@ -220,7 +220,7 @@ void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
     if (code->equal(KOV::_tc_HousekeepingData)) {
         const auto* reading = static_cast<const KOV::HousekeepingData*>(value);
         const int housing = static_cast<int>(reading->id);
-        if (housing < 0 || housing >= housingCount)
+        if (housing < 0 || housing >= Housing::count)
             return;
         UpdateHousing(*reading);
         alarms_[housing]->OnHousekeeping(reading);
@@ -272,7 +272,7 @@ void CKovClientDialog::emitMessage(const KOV::Message& message)
 void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
 {
     const int housing = static_cast<int>(reading.id);
-    if (housing < 0 || housing >= housingCount)
+    if (housing < 0 || housing >= Housing::count)
         return;
     if (reading.wateralarm)
         setWaterSensor(housing, DisplayColour::overLimit, QStringLiteral("ALARM ON    "));

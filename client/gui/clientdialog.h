@@ -4,6 +4,7 @@
 #include "client_events.h"
 #include "display_colour.h"
 #include "handoff.h"
+#include "housing.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -42,8 +43,6 @@ class CKovClientDialog : public QDialog, public HandoffReceiver {
     Q_OBJECT
 
 public:
-    static constexpr int housingCount = 2;
-
     explicit CKovClientDialog(ClientHost& host, QWidget* parent = nullptr);
     ~CKovClientDialog() override;
 
@@ -107,19 +106,19 @@ private:
     void showStale(int housing);
 
     std::unique_ptr<Ui::CKovClientDialog> ui_;
-    CLevelBar* temperature_[housingCount] = {};
-    CLevelBar* humidity_[housingCount] = {};
-    QLineEdit* water_[housingCount] = {};
-    QLabel* temperatureRange_[housingCount][2] = {};
-    QLabel* humidityRange_[housingCount][2] = {};
+    CLevelBar* temperature_[Housing::count] = {};
+    CLevelBar* humidity_[Housing::count] = {};
+    QLineEdit* water_[Housing::count] = {};
+    QLabel* temperatureRange_[Housing::count][2] = {};
+    QLabel* humidityRange_[Housing::count][2] = {};
     ClientHost& host_;
     std::unique_ptr<CKovStatusDialog> status_;
     std::unique_ptr<CKovProgressDialog> progress_;
     std::unique_ptr<LinkStatusRow> statusRow_;
-    std::unique_ptr<CAlarmDialog> alarms_[housingCount];
+    std::unique_ptr<CAlarmDialog> alarms_[Housing::count];
     std::unique_ptr<ClientEvents> events_;
     std::unique_ptr<CTrendsDialog> trends_;
-    Rgb waterColour_[housingCount] = {DisplayColour::noData, DisplayColour::noData};
+    Rgb waterColour_[Housing::count] = {DisplayColour::noData, DisplayColour::noData};
     CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;
     AlarmAnnouncer alarmSound_;

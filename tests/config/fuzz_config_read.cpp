@@ -102,14 +102,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     long head = -1;
     {
         KovInstrumentConfig config(dir.path);
-        AlarmSetpoints setpoints[SetpointStore::housingCount];
+        AlarmSetpoints setpoints[Housing::count];
         SetpointStore store(config, setpoints);
         config.openDefaultConfig();
         checkItems(config.configFile(), size);
         if (!config.configFile().entries().empty())
             head = config.configFile().entries().front().filepos();
-        store.loadSetpoints(SetpointStore::housingNames[0], 0);
-        store.loadSetpoints(SetpointStore::housingNames[1], 1);
+        store.loadSetpoints(Housing::configNames[0], 0);
+        store.loadSetpoints(Housing::configNames[1], 1);
         checkFinite(setpoints[0]);
         checkFinite(setpoints[1]);
         store.saveSetpoints();

@@ -29,7 +29,7 @@ public:
     }
 
     KovInstrumentConfig config;
-    AlarmSetpoints setpoints[SetpointStore::housingCount];
+    AlarmSetpoints setpoints[Housing::count];
     SetpointStore store;
 };
 
@@ -69,8 +69,8 @@ TEST(AlarmSetpoints, DefaultsAreThoseOfTheInstrument)
 
 TEST(SetpointStoreNames, HousingIndexMatchesItsName)
 {
-    EXPECT_STREQ(SetpointStore::housingNames[0], "KOV-E1");
-    EXPECT_STREQ(SetpointStore::housingNames[1], "KOV-S1");
+    EXPECT_STREQ(Housing::configNames[0], "KOV-E1");
+    EXPECT_STREQ(Housing::configNames[1], "KOV-S1");
 }
 
 TEST_F(SetpointFile, LoadsEachHousingFromItsOwnItems)

@@ -33,7 +33,7 @@ void AlarmDisplay::tick()
 {
     centre_.tick();
     announcer_.tick(centre_.latch().unacknowledgedCount() > 0);
-    for (int housing = 0; housing < housingCount; ++housing)
+    for (int housing = 0; housing < Housing::count; ++housing)
         if (centre_.stale(housing))
             showStale_(housing);
     const int seconds = reconnectSeconds_ ? reconnectSeconds_() : 0;
@@ -68,7 +68,7 @@ void AlarmDisplay::refresh()
         setFlashColour(false);
     }
 
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         const QString age = centre_.ageText(housing);
         if (w_.age[housing]->text() != age)
             w_.age[housing]->setText(age);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarm_point.h"
+#include "housing.h"
 
 #include <QObject>
 #include <QTimer>
@@ -22,17 +23,15 @@ class AlarmDisplay : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int housingCount = AlarmPoint::housingCount;
-
     struct Widgets {
         QLabel* summary = nullptr;
         QPushButton* acknowledge = nullptr;
         QPushButton* silence = nullptr;
         QLabel* reconnect = nullptr;
-        QLabel* age[housingCount] = {};
-        CLevelBar* temperature[housingCount] = {};
-        CLevelBar* humidity[housingCount] = {};
-        QLineEdit* water[housingCount] = {};
+        QLabel* age[Housing::count] = {};
+        CLevelBar* temperature[Housing::count] = {};
+        CLevelBar* humidity[Housing::count] = {};
+        QLineEdit* water[Housing::count] = {};
     };
 
     // showStale(housing): the window shows that housing as stale.

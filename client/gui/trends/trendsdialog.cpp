@@ -22,15 +22,13 @@ using History::Setpoint;
 struct CTrendsDialog::Answer {
     std::int64_t fromMs = 0, toMs = 0;
     bool rollups = false;
-    std::array<std::vector<TrendSample>, housingCount> samples;
-    std::array<std::vector<History::SetpointsInForce>, housingCount> setpoints;
+    std::array<std::vector<TrendSample>, Housing::count> samples;
+    std::array<std::vector<History::SetpointsInForce>, Housing::count> setpoints;
     std::string description;
     std::string error;
 };
 
 namespace {
-
-const char* const housingNames[] = {"Electronics housing", "Spectrograph housing"};
 
 QString utcText(std::int64_t ms, const char* format)
 {
@@ -88,7 +86,7 @@ void CTrendsDialog::setUpPlots()
 void CTrendsDialog::Create()
 {
     reader_ = std::make_unique<HistoryReader>(host_.historySourceFactory(), this);
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         const AlarmSetpoints& s = host_.setpoints(housing);
         limits_[housing].setBase({0, s.tempWarning, s.overTemp, s.rhWarning, s.overRh});
     }
@@ -117,7 +115,7 @@ std::int64_t CTrendsDialog::nowMs()
 // Inside the push: a copy into the buffer, and a frame asked for.
 void CTrendsDialog::onReading(const History::Reading& reading)
 {
-    if (reading.housing < 0 || reading.housing >= housingCount)
+    if (reading.housing < 0 || reading.housing >= Housing::count)
         return;
     series_[reading.housing].appendLive(
         {reading.arrivalMs, reading.temperature, reading.humidity, reading.water, false});
@@ -134,7 +132,7 @@ void CTrendsDialog::onReading(const History::Reading& reading)
 
 void CTrendsDialog::onSetpointChanged(const History::SetpointChange& change)
 {
-    if (change.housing < 0 || change.housing >= housingCount)
+    if (change.housing < 0 || change.housing >= Housing::count)
         return;
     limits_[change.housing].change(change);
     changed_[change.housing] = true;
@@ -223,7 +221,7 @@ void CTrendsDialog::redraw()
 {
     if (following_)
         followNow();
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         if (!changed_[housing])
             continue;
         changed_[housing] = false;
@@ -293,7 +291,7 @@ void CTrendsDialog::requestHistory()
         answer->toMs = to;
         answer->rollups = rollups;
         const std::vector<History::LinkChange> links = source->linkChanges(from, to);
-        for (int housing = 0; housing < housingCount; ++housing) {
+        for (int housing = 0; housing < Housing::count; ++housing) {
             std::vector<TrendSample>& samples = answer->samples[housing];
             if (!rollups)
                 samples = TrendSeries::fromReadings(source->readings(housing, from, to));
@@ -313,7 +311,7 @@ void CTrendsDialog::applyHistory(unsigned generation, const std::shared_ptr<Answ
 {
     if (generation != generation_->load())
         return;
-    for (int housing = 0; housing < housingCount; ++housing) {
+    for (int housing = 0; housing < Housing::count; ++housing) {
         series_[housing].setHistory(std::move(answer->samples[housing]));
         limits_[housing].setHistory(std::move(answer->setpoints[housing]));
     }
@@ -339,10 +337,10 @@ void CTrendsDialog::exportShown()
         return;
     const std::int64_t from = fromMs_;
     const std::int64_t to = toMs_;
-    std::array<std::vector<TrendSample>, housingCount> live;
-    std::array<std::int64_t, housingCount> liveFrom{};
-    std::array<std::vector<History::SetpointsInForce>, housingCount> sets;
-    for (int housing = 0; housing < housingCount; ++housing) {
+    std::array<std::vector<TrendSample>, Housing::count> live;
+    std::array<std::int64_t, Housing::count> liveFrom{};
+    std::array<std::vector<History::SetpointsInForce>, Housing::count> sets;
+    for (int housing = 0; housing < Housing::count; ++housing) {
         live[housing] = series_[housing].liveBetween(from, to);
         liveFrom[housing] = series_[housing].liveStartMs();
         sets[housing] = limits_[housing].sets();
@@ -355,11 +353,11 @@ void CTrendsDialog::exportShown()
                       History::HistorySource* source) -> std::function<void()> {
         TrendExport out(path.toStdString());
         if (out.open()) {
-            std::array<std::size_t, housingCount> next{};
+            std::array<std::size_t, Housing::count> next{};
             for (std::int64_t start = from; start < to; start += hourMs) {
                 const std::int64_t end = std::min(to, start + hourMs);
                 std::vector<std::pair<int, TrendSample>> rows;
-                for (int housing = 0; housing < housingCount; ++housing) {
+                for (int housing = 0; housing < Housing::count; ++housing) {
                     const std::int64_t storeEnd = std::min(end, liveFrom[housing]);
                     if (source && start < storeEnd)
                         for (const History::Reading& r : source->readings(housing, start, storeEnd))
@@ -394,7 +392,7 @@ void CTrendsDialog::showReadout(CTrendPlot* p, int x)
     int housing = p == plots_[1][0] || p == plots_[1][1] ? 1 : 0;
     ui_->readout->setText(
         QStringLiteral("%1 %2: %3 UTC, %4 %5")
-            .arg(QString::fromLatin1(housingNames[housing]), p->caption().toLower(),
+            .arg(QString::fromLatin1(Housing::names[housing]), p->caption().toLower(),
                 utcText(timeMs, "yyyy-MM-dd HH:mm:ss"), QString::number(value, 'f', 2), p->unit()));
 }
 

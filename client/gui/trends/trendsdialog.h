@@ -3,6 +3,7 @@
 #include "client_host.h"
 #include "frame_pacer.h"
 #include "history_records.h"
+#include "housing.h"
 #include "limit_steps.h"
 #include "trend_series.h"
 
@@ -33,7 +34,6 @@ class CTrendsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int housingCount = 2;
     static constexpr std::int64_t minuteMs = 60 * 1000;
     static constexpr std::int64_t hourMs = 60 * minuteMs;
     static constexpr std::int64_t dayMs = 24 * hourMs;
@@ -92,9 +92,9 @@ private:
 
     std::unique_ptr<Ui::TrendsDialog> ui_;
     ClientHost& host_;
-    std::array<std::array<CTrendPlot*, 2>, housingCount> plots_{};
-    std::array<TrendSeries, housingCount> series_;
-    std::array<LimitSteps, housingCount> limits_;
+    std::array<std::array<CTrendPlot*, 2>, Housing::count> plots_{};
+    std::array<TrendSeries, Housing::count> series_;
+    std::array<LimitSteps, Housing::count> limits_;
     std::unique_ptr<HistoryReader> reader_;
     std::shared_ptr<std::atomic<unsigned>> generation_ = std::make_shared<std::atomic<unsigned>>(0);
     FramePacer pacer_;
@@ -112,7 +112,7 @@ private:
     // Housings with something new to draw, and the plots still to be drawn
     // in this frame (one per event-loop pass, so that a push waiting for
     // the GUI thread waits for one plot at most).
-    std::array<bool, housingCount> changed_{};
+    std::array<bool, Housing::count> changed_{};
     std::vector<std::pair<int, History::Quantity>> toDraw_;
     bool drawQueued_ = false;
 };

@@ -188,7 +188,7 @@ TEST(AlarmDialog, SetReachesTheConfigurationFileAtOnce)
     KovInstrumentConfig config(dir.path().toStdString());
     SetpointStore store(config, w.host.records);
     config.openDefaultConfig();
-    store.loadSetpoints(SetpointStore::housingNames[0], 0);
+    store.loadSetpoints(Housing::configNames[0], 0);
     w.host.store = [&store] { return store.saveSetpoints(); };
     w.type({{"overTempEdit", "40.5"}});
     w.press("setOverTempButton");

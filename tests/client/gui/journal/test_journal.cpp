@@ -72,7 +72,7 @@ TEST(Journal, HistoryListsEveryKindOfRecordInTimeOrder)
         kinds.push_back(e.kind + ": " + e.text);
     EXPECT_EQ(kinds,
         (std::vector<std::string>{"Link: Link connected",
-            "Setpoint: Spectrograph housing over humidity setpoint changed from 60.00 % to 65.00 %",
+            "Setpoint: Spectrometer housing over humidity setpoint changed from 60.00 % to 65.00 %",
             "Link: Link lost: timeout", "Warning: humidity rising",
             "Alarm log: Acknowledged by ops: Water"}));
 }
