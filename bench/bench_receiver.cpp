@@ -27,6 +27,7 @@
 #include "history_recorder.h"
 #include "kovevtconsumer_i.h"
 #include "levelbar.h"
+#include "payload_decoder.h"
 #include "progressdialog.h"
 #include "resources.h"
 #include "statusdialog.h"
@@ -63,7 +64,7 @@ public:
     void push(const Event_Comm::Event& ev) override
     {
         CORBA::TypeCode_var type = ev.value_.type();
-        if (!type->equal(KOV::_tc_HousekeepingData))
+        if (PayloadDecoder::classify(type.in()) != PayloadDecoder::Kind::Reading)
             return;
         const KOV::HousekeepingData* reading = nullptr;
         ev.value_ >>= reading;
@@ -110,7 +111,7 @@ public:
     void OnEvent(const CORBA::TypeCode* type, const void* value) override
     {
         dialog_.OnEvent(type, value);
-        if (!const_cast<CORBA::TypeCode_ptr>(type)->equal(KOV::_tc_HousekeepingData))
+        if (PayloadDecoder::classify(type) != PayloadDecoder::Kind::Reading)
             return;
         const std::int64_t arrival = arrivalNs_.load(std::memory_order_relaxed);
         if (figures_.firstArrivalNs == 0)

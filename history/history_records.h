@@ -1,5 +1,7 @@
 #pragma once
 
+#include "alarm_record.h"
+
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -60,19 +62,8 @@ struct LinkChange {
     std::int64_t timeMs = 0;
 };
 
-enum class AlarmAction {
-    Raised = 0,
-    Cleared = 1,
-    Acknowledged = 2
-};
-
-// A latched alarm's life: raised, cleared (the cause went away) and
-// acknowledged by the operator.
-struct AlarmRecord {
-    AlarmAction action = AlarmAction::Raised;
-    std::string point; // e.g. "Electronics housing temperature over limit"
-    std::string user;  // the workstation's user name
-    std::int64_t timeMs = 0;
-};
+// A latched alarm's life, as the alarm engine journals it.
+using AlarmAction = ::AlarmAction;
+using AlarmRecord = ::AlarmRecord;
 
 } // namespace History

@@ -1,11 +1,9 @@
 #include "archive_recorder.h"
 
-#include <kov.hh>
-
-#include <QDateTime>
+#include "payload_decoder.h"
 
 #include <chrono>
-#include <cmath>
+#include <optional>
 
 namespace Recorder {
 
@@ -20,12 +18,7 @@ std::int64_t steadyMs()
 
 std::int64_t utcMs()
 {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-double finite(double value)
-{
-    return std::isfinite(value) ? value : History::noData;
+    return PayloadDecoder::utcNowMs();
 }
 
 } // namespace
@@ -105,35 +98,20 @@ void ArchiveRecorder::HandOff(const CORBA::TypeCode* type, const void* value)
 {
     lastEventMs_ = steadyMs();
     const std::int64_t now = utcMs();
-    if (type->equal(KOV::_tc_HousekeepingData)) {
-        const auto& data = *static_cast<const KOV::HousekeepingData*>(value);
-        History::Reading reading{static_cast<int>(data.id), static_cast<std::int64_t>(data.readingTime), 0,
-            finite(data.temp), finite(data.rh), static_cast<bool>(data.wateralarm)};
-        std::unique_lock<std::mutex> lock(keysMutex_);
-        if (!keys_.key(reading, now))
+    std::optional<PayloadDecoder::Record> record = PayloadDecoder::decode(type, value, now);
+    if (!record || record->kind == PayloadDecoder::Kind::InstrumentEvent)
+        return; // instrument events are not kept
+    std::unique_lock<std::mutex> lock(keysMutex_);
+    if (record->kind == PayloadDecoder::Kind::Reading) {
+        if (!keys_.key(record->reading, now))
             return;
         lock.unlock();
-        writer_.push(reading);
+        writer_.push(record->reading);
         return;
     }
-    History::MessageRecord message;
-    if (type->equal(KOV::_tc_Message)) {
-        const auto& data = *static_cast<const KOV::Message*>(value);
-        message.priority = static_cast<int>(data.priority);
-        message.instrumentTime = static_cast<std::int64_t>(data.arrival_time);
-        message.text = data.text.in() ? data.text.in() : "";
-    } else if (type->equal(CORBA::_tc_string)) {
-        // A plain text is a message of the lowest priority, timed on arrival.
-        message.instrumentTime = now / 1000;
-        message.text = static_cast<const char*>(value);
-    } else {
-        return; // instrument events are not kept
-    }
-    {
-        std::lock_guard<std::mutex> lock(keysMutex_);
-        keys_.key(message, now);
-    }
-    writer_.push(History::Event(std::move(message)));
+    keys_.key(record->message, now);
+    lock.unlock();
+    writer_.push(History::Event(std::move(record->message)));
 }
 
 void ArchiveRecorder::DropLink()

@@ -72,6 +72,8 @@ int CKovClientApp::InitInstance()
         store_.loadSetpoints(Housing::configNames[housing], housing);
     startHistory();
     timing_ = ClientTiming::read(settings_);
+    alarms_ = std::make_unique<AlarmCentre>(events_, timing_.staleSeconds,
+        [this](int housing) -> const AlarmSetpoints& { return setpoints(housing); });
     autoReconnect_ = std::make_unique<AutoReconnect>(
         timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });
 
@@ -83,7 +85,7 @@ int CKovClientApp::InitInstance()
         handoff_.setReceiverUp(false);
         emit finished();
     });
-    history_->attach(dialog_->events(), dialog_.get());
+    history_->attach(events_, dialog_.get());
     for (int housing = 0; housing < Housing::count; ++housing)
         history_->recordSetpoints(housing, setpoints_[housing]);
     emitLink(History::LinkEvent::Connected);
@@ -148,9 +150,7 @@ HistorySourceFactory CKovClientApp::historySourceFactory()
 
 void CKovClientApp::emitLink(History::LinkEvent kind, std::string reason)
 {
-    if (dialog_)
-        emit dialog_->events().linkChanged(
-            History::LinkChange{kind, std::move(reason), HistoryRecorder::utcNowMs()});
+    emit events_.linkChanged(History::LinkChange{kind, std::move(reason), HistoryRecorder::utcNowMs()});
 }
 
 void CKovClientApp::report(const char* logText, const char* boxText)
@@ -278,6 +278,7 @@ void CKovClientApp::reconnected()
     if (!dialog_)
         return;
     emitLink(History::LinkEvent::Reconnected);
+    alarms_->linkUp(true);
     dialog_->linkChanged(true);
 }
 
@@ -328,6 +329,8 @@ void CKovClientApp::dropLinkNow(const std::string& reason)
     consumer_.close(0);
     worker_.post([this] { target_.shutdown(); });
     linkState().SetConnected(0);
+    if (alarms_)
+        alarms_->linkUp(false);
     if (dialog_)
         dialog_->linkChanged(false);
     if (autoReconnect_ && !exiting_)

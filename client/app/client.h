@@ -1,7 +1,9 @@
 #pragma once
 
+#include "alarm_centre.h"
 #include "alarm_setpoints.h"
 #include "auto_reconnect.h"
+#include "client_events.h"
 #include "client_host.h"
 #include "client_timing.h"
 #include "command_words.h"
@@ -55,6 +57,8 @@ public:
     int InitInstance();
     int Connect();
 
+    // The alarms; null until InitInstance has read the settings.
+    AlarmCentre* alarms() const { return alarms_.get(); }
     // The main window; null until InitInstance has connected.
     CKovClientDialog* mainDialog() const { return dialog_.get(); }
     // The history recorder; null until InitInstance has read the settings.
@@ -63,6 +67,8 @@ public:
     // ClientHost (GUI thread)
     AlarmSetpoints& setpoints(int housing) override;
     LinkState& linkState() override;
+    ClientEvents& events() override { return events_; }
+    AlarmCentre& alarmCentre() override { return *alarms_; }
     MessageBoxes& messageBoxes() override { return *boxes_; }
     void Reconnect(std::function<void()> done) override;
     void Disconnect() override;
@@ -101,6 +107,9 @@ private:
 
     // Members in the order of construction; destroyed in reverse.
     KOVInterface_Client target_;
+    // The event bus and the alarms outlive the window that shows them.
+    ClientEvents events_;
+    std::unique_ptr<AlarmCentre> alarms_;
     std::unique_ptr<CKovClientDialog> dialog_;
     KOVEventConsumer_i servant_;
     Consumer consumer_;

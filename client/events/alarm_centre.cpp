@@ -1,22 +1,40 @@
 #include "alarm_centre.h"
 
 #include "client_events.h"
-#include "housing_alarms.h"
 
 #include <QDateTime>
 #include <QDir>
 
+#include <chrono>
+
 #include <pwd.h>
 #include <unistd.h>
 
-AlarmCentre::AlarmCentre(ClientEvents& events, int staleSeconds, QObject* parent)
+namespace {
+
+AlarmEngine::Clock clientClock()
+{
+    return {[] {
+                return std::int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+            },
+        [] { return std::int64_t(QDateTime::currentMSecsSinceEpoch()); }};
+}
+
+} // namespace
+
+AlarmCentre::AlarmCentre(ClientEvents& events, int staleSeconds, Setpoints setpoints, QObject* parent)
     : QObject(parent),
       events_(events),
-      wallStartMs_(QDateTime::currentMSecsSinceEpoch()),
-      stale_(staleSeconds, 0),
-      user_(userName())
+      setpoints_(std::move(setpoints)),
+      user_(userName()),
+      engine_(staleSeconds, user_.toStdString(), clientClock())
 {
-    clock_.start();
+    engine_.setListener({[this](const AlarmRecord& record) { emit events_.alarm(record); },
+        [this](AlarmPoint point) { emit raised(QString::fromStdString(point.name())); },
+        [this] { emit changed(); }});
+    connect(&events_, &ClientEvents::reading, this, &AlarmCentre::reading);
 }
 
 QString AlarmCentre::userName()
@@ -29,76 +47,38 @@ QString AlarmCentre::userName()
     return QDir::home().dirName();
 }
 
-void AlarmCentre::reading(
-    int housing, double celsius, double percent, bool water, const AlarmSetpoints& setpoints)
+void AlarmCentre::reading(const History::Reading& reading)
 {
-    if (housing < 0 || housing >= Housing::count)
+    if (!Housing::valid(reading.housing))
         return;
-    stale_.reading(housing, nowMs());
-    const HousingAlarms alarms = HousingAlarms::of(celsius, percent, water, setpoints);
-    set({AlarmPoint::Kind::Temperature, housing}, alarms.temperature);
-    set({AlarmPoint::Kind::Humidity, housing}, alarms.humidity);
-    set({AlarmPoint::Kind::Water, housing}, alarms.water);
-    set({AlarmPoint::Kind::NoReadings, housing}, false);
+    engine_.reading(
+        reading.housing, reading.temperature, reading.humidity, reading.water, setpoints_(reading.housing));
 }
 
 void AlarmCentre::linkUp(bool up)
 {
-    set(AlarmPoint::link(), !up);
+    engine_.linkUp(up);
 }
 
 void AlarmCentre::tick()
 {
-    for (int housing = 0; housing < Housing::count; ++housing)
-        set({AlarmPoint::Kind::NoReadings, housing}, stale(housing));
-    emit changed();
-}
-
-bool AlarmCentre::stale(int housing) const
-{
-    return stale_.stale(housing, nowMs());
-}
-
-QString AlarmCentre::ageText(int housing) const
-{
-    const std::optional<std::int64_t> age = stale_.ageSeconds(housing, nowMs());
-    const QString text =
-        age ? QStringLiteral("updated %1 s ago").arg(*age) : QStringLiteral("no reading yet");
-    return stale(housing) ? QStringLiteral("STALE, ") + text : text;
-}
-
-void AlarmCentre::set(AlarmPoint point, bool inAlarm)
-{
-    const std::optional<AlarmLatch::Action> action = latch_.set(point, inAlarm, nowMs());
-    if (!action)
-        return;
-    journal(static_cast<int>(*action), point);
-    emit changed();
-    if (*action == AlarmLatch::Action::Raised)
-        emit raised(QString::fromStdString(point.name()));
+    engine_.tick();
 }
 
 void AlarmCentre::acknowledgeAll()
 {
-    for (AlarmPoint point : latch_.acknowledgeAll())
-        journal(static_cast<int>(AlarmLatch::Action::Acknowledged), point);
-    emit changed();
+    engine_.acknowledgeAll(user_.toStdString());
 }
 
 void AlarmCentre::acknowledge(AlarmPoint point)
 {
-    if (!latch_.acknowledge(point))
-        return;
-    journal(static_cast<int>(AlarmLatch::Action::Acknowledged), point);
-    emit changed();
+    engine_.acknowledge(point, user_.toStdString());
 }
 
-void AlarmCentre::journal(int action, AlarmPoint point)
+QString AlarmCentre::ageText(int housing) const
 {
-    History::AlarmRecord record;
-    record.action = static_cast<History::AlarmAction>(action);
-    record.point = point.name();
-    record.user = user_.toStdString();
-    record.timeMs = QDateTime::currentMSecsSinceEpoch();
-    emit events_.alarm(record);
+    const std::optional<std::int64_t> age = engine_.ageSeconds(housing);
+    const QString text =
+        age ? QStringLiteral("updated %1 s ago").arg(*age) : QStringLiteral("no reading yet");
+    return stale(housing) ? QStringLiteral("STALE, ") + text : text;
 }

@@ -1,29 +1,34 @@
 #pragma once
 
-#include "alarm_latch.h"
-#include "stale_tracker.h"
+#include "alarm_engine.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 struct AlarmSetpoints;
 class ClientEvents;
+namespace History {
+struct Reading;
+}
 
-// The alarms of the main window: latches every alarm point from the readings,
-// the age of each housing's readings and the state of the link, and puts
-// every raise, clear and acknowledgement on the typed path (for the journal)
-// with the workstation's user name. GUI thread only.
+// The alarm engine as the client's windows see it: it takes every reading
+// from the event bus and the link's state from the application, puts every
+// raise, clear and acknowledgement on the bus (for the journal) with the
+// workstation's user name, and signals what the windows redraw. The
+// application owns it; GUI thread only.
 class AlarmCentre : public QObject {
     Q_OBJECT
 
 public:
-    // staleSeconds 0: readings never go stale.
-    AlarmCentre(ClientEvents& events, int staleSeconds, QObject* parent = nullptr);
+    // The setpoints in force for a housing, read at each reading.
+    using Setpoints = std::function<const AlarmSetpoints&(int housing)>;
 
-    void reading(int housing, double celsius, double percent, bool water, const AlarmSetpoints& setpoints);
+    // staleSeconds 0: readings never go stale.
+    AlarmCentre(ClientEvents& events, int staleSeconds, Setpoints setpoints, QObject* parent = nullptr);
+
     void linkUp(bool up);
     // Once a second: the age of the readings.
     void tick();
@@ -31,13 +36,13 @@ public:
     void acknowledgeAll();
     void acknowledge(AlarmPoint point);
 
-    const AlarmLatch& latch() const { return latch_; }
-    bool stale(int housing) const;
+    const AlarmLatch& latch() const { return engine_.latch(); }
+    bool stale(int housing) const { return engine_.stale(housing); }
     // "updated 4 s ago", "no reading yet"; "STALE, " before it when stale.
     QString ageText(int housing) const;
-    QString summary() const { return QString::fromStdString(latch_.summary()); }
+    QString summary() const { return QString::fromStdString(latch().summary()); }
     // Wall-clock time (ms since 1970) of a latch time.
-    std::int64_t wallMs(std::int64_t latchMs) const { return wallStartMs_ + latchMs; }
+    std::int64_t wallMs(std::int64_t latchMs) const { return engine_.utcMs(latchMs); }
 
     static QString userName();
 
@@ -48,14 +53,10 @@ signals:
     void raised(const QString& name);
 
 private:
-    void set(AlarmPoint point, bool inAlarm);
-    void journal(int action, AlarmPoint point);
-    std::int64_t nowMs() const { return clock_.elapsed(); }
+    void reading(const History::Reading& reading);
 
     ClientEvents& events_;
-    QElapsedTimer clock_;
-    std::int64_t wallStartMs_;
-    AlarmLatch latch_;
-    StaleTracker stale_;
+    Setpoints setpoints_;
     QString user_;
+    AlarmEngine engine_;
 };

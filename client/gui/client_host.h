@@ -4,6 +4,8 @@
 #include <memory>
 
 struct AlarmSetpoints;
+class AlarmCentre;
+class ClientEvents;
 class LinkState;
 class MessageBoxes;
 namespace History {
@@ -14,7 +16,7 @@ class HistorySource;
 using HistorySourceFactory = std::function<std::unique_ptr<History::HistorySource>()>;
 
 // What the dialogs need of the application object: the setpoints of both
-// housings, the link state, the message boxes, the link operations and the
+// housings, the link state, the event bus and the alarms, the message boxes, the link operations and the
 // progress of event reception. Every call is made on the GUI thread.
 class ClientHost {
 public:
@@ -23,6 +25,10 @@ public:
     // By housing: 0 the electronics housing, 1 the spectrograph housing.
     virtual AlarmSetpoints& setpoints(int housing) = 0;
     virtual LinkState& linkState() = 0;
+    // What every event carried, typed, and the alarms latched from it: the
+    // application's, which the windows listen to and show.
+    virtual ClientEvents& events() = 0;
+    virtual AlarmCentre& alarmCentre() = 0;
     virtual MessageBoxes& messageBoxes() = 0;
 
     // Starts a reconnect when the link is down and calls `done` on the GUI

@@ -13,6 +13,7 @@
 #include "link_state.h"
 #include "link_status_row.h"
 #include "message_boxes.h"
+#include "payload_decoder.h"
 #include "progressdialog.h"
 #include "resources.h"
 #include "status_summary.h"
@@ -27,9 +28,7 @@
 #include <QPointer>
 #include <QTimerEvent>
 
-#include <cmath>
 #include <cstdint>
-#include <ctime>
 
 namespace {
 
@@ -44,10 +43,7 @@ bool worthSaying(AlarmLevels::State state)
 } // namespace
 
 CKovClientDialog::CKovClientDialog(ClientHost& host, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::CKovClientDialog>()),
-      host_(host),
-      events_(std::make_unique<ClientEvents>())
+    : QDialog(parent), ui_(std::make_unique<Ui::CKovClientDialog>()), host_(host)
 {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -102,12 +98,12 @@ bool CKovClientDialog::Create()
     for (int housing = 0; housing < Housing::count; ++housing)
         connect(alarms_[housing].get(), &CAlarmDialog::setpointStored, this,
             [this, housing](History::Setpoint which, double oldValue, double newValue) {
-                emit events_->setpointChanged(History::SetpointChange{
+                emit events().setpointChanged(History::SetpointChange{
                     housing, which, oldValue, newValue, QDateTime::currentMSecsSinceEpoch()});
             });
     trends_ = std::make_unique<CTrendsDialog>(host_, this);
     trends_->Create();
-    trends_->listenTo(*events_);
+    trends_->listenTo(events());
 
     setUpAlarms();
 
@@ -123,7 +119,6 @@ bool CKovClientDialog::Create()
 
 void CKovClientDialog::setUpAlarms()
 {
-    alarmCentre_ = std::make_unique<AlarmCentre>(*events_, host_.staleSeconds());
     AlarmDisplay::Widgets widgets;
     widgets.summary = ui_->alarmSummary;
     widgets.acknowledge = ui_->acknowledgeButton;
@@ -137,11 +132,11 @@ void CKovClientDialog::setUpAlarms()
         widgets.water[housing] = water_[housing];
     }
     alarmDisplay_ = std::make_unique<AlarmDisplay>(
-        *alarmCentre_, alarmSound_, widgets, [this](int housing) { showStale(housing); },
+        alarmCentre(), alarmSound_, widgets, [this](int housing) { showStale(housing); },
         [this] { return host_.reconnectSecondsLeft(); });
-    connect(alarmCentre_.get(), &AlarmCentre::raised, this,
+    connect(&alarmCentre(), &AlarmCentre::raised, this,
         [this](const QString& name) { alarmSound_.raised(name, isActiveWindow()); });
-    status_->addPanel(new AlarmListPanel(*alarmCentre_));
+    status_->addPanel(new AlarmListPanel(alarmCentre()));
     alarmTicks_.setInterval(1000);
     connect(&alarmTicks_, &QTimer::timeout, alarmDisplay_.get(), &AlarmDisplay::tick);
 }
@@ -157,10 +152,18 @@ void CKovClientDialog::showStale(int housing)
     setWaterSensor(housing, DisplayColour::noData, QStringLiteral("STALE"));
 }
 
+ClientEvents& CKovClientDialog::events() const
+{
+    return host_.events();
+}
+
+AlarmCentre& CKovClientDialog::alarmCentre() const
+{
+    return host_.alarmCentre();
+}
+
 void CKovClientDialog::linkChanged(bool up)
 {
-    if (alarmCentre_)
-        alarmCentre_->linkUp(up);
     if (!up || exiting_)
         return;
     host_.messageBoxes().dismiss(QStringLiteral("KOV CLIENT disconnected from target"));
@@ -214,32 +217,48 @@ void CKovClientDialog::OnEvent(const CORBA::TypeCode* type, const void* value)
         static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(value)));
     if (!type || !value)
         return;
-    CORBA::TypeCode_ptr code = const_cast<CORBA::TypeCode_ptr>(type);
 
-    // Readings first: they are most of the traffic.
-    if (code->equal(KOV::_tc_HousekeepingData)) {
+    switch (PayloadDecoder::classify(type)) {
+    case PayloadDecoder::Kind::Reading: {
         const auto* reading = static_cast<const KOV::HousekeepingData*>(value);
         const int housing = static_cast<int>(reading->id);
-        if (housing < 0 || housing >= Housing::count)
+        if (!Housing::valid(housing))
             return;
         UpdateHousing(*reading);
         alarms_[housing]->OnHousekeeping(reading);
-        emitReading(*reading);
-    } else if (code->equal(KOV::_tc_Event)) {
+        // A copy into a plain value: the receivers queue it and return.
+        emit events().reading(PayloadDecoder::reading(*reading, PayloadDecoder::utcNowMs()));
+        break;
+    }
+    case PayloadDecoder::Kind::InstrumentEvent: {
         const auto* event = static_cast<const KOV::Event*>(value);
         KOV_TRACE("Event ID: %d name: %s arrival_time: %d\n", static_cast<int>(event->id), event->name.in(),
             static_cast<int>(event->arrival_time));
-    } else if (code->equal(KOV::_tc_Message)) {
+        break;
+    }
+    case PayloadDecoder::Kind::Message: {
         const auto* message = static_cast<const KOV::Message*>(value);
         forward(*message);
-        emitMessage(*message);
-    } else if (code->equal(CORBA::_tc_string)) {
+        // Only when listened to: the text's copy is the one allocation here.
+        if (events().hasMessageReceivers())
+            emit events().message(PayloadDecoder::message(*message, PayloadDecoder::utcNowMs()));
+        break;
+    }
+    case PayloadDecoder::Kind::Text: {
+        // One record for the list and the listeners, timed once.
+        const History::MessageRecord text =
+            PayloadDecoder::text(static_cast<const char*>(value), PayloadDecoder::utcNowMs());
         KOV::Message message;
-        message.text = CORBA::string_dup(static_cast<const char*>(value));
+        message.text = CORBA::string_dup(text.text.c_str());
         message.priority = MESSAGE;
-        message.arrival_time = static_cast<TimeBase::TimeT>(std::time(nullptr));
+        message.arrival_time = static_cast<TimeBase::TimeT>(text.instrumentTime);
         forward(message);
-        emitMessage(message);
+        if (events().hasMessageReceivers())
+            emit events().message(text);
+        break;
+    }
+    case PayloadDecoder::Kind::Unknown:
+        break;
     }
 }
 
@@ -247,26 +266,6 @@ void CKovClientDialog::forward(const KOV::Message& message)
 {
     if (status_)
         status_->OnMessage(&message);
-}
-
-// A copy into a plain value: the receivers queue it and return.
-void CKovClientDialog::emitReading(const KOV::HousekeepingData& reading)
-{
-    auto finite = [](double value) { return std::isfinite(value) ? value : History::noData; };
-    emit events_->reading(History::Reading{static_cast<int>(reading.id),
-        static_cast<std::int64_t>(reading.readingTime), QDateTime::currentMSecsSinceEpoch(),
-        finite(reading.temp), finite(reading.rh), static_cast<bool>(reading.wateralarm)});
-}
-
-void CKovClientDialog::emitMessage(const KOV::Message& message)
-{
-    // Only when listened to: the text's copy is the one allocation here.
-    if (!events_->hasMessageReceivers())
-        return;
-    const char* text = message.text.in();
-    emit events_->message(History::MessageRecord{static_cast<int>(message.priority),
-        static_cast<std::int64_t>(message.arrival_time), QDateTime::currentMSecsSinceEpoch(),
-        text ? std::string(text) : std::string()});
 }
 
 void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
@@ -294,9 +293,6 @@ void CKovClientDialog::UpdateHousing(const KOV::HousekeepingData& reading)
     humidity->ChangeBarColor(AlarmLevels::gaugeColour(rhState));
     humidity->setStateText(QString::fromLatin1(AlarmLevels::spoken(rhState)), worthSaying(rhState));
     humidity->SetValue(rh, 0, 100);
-
-    if (alarmCentre_)
-        alarmCentre_->reading(housing, reading.temp, reading.rh, reading.wateralarm, levels);
 }
 
 void CKovClientDialog::timerEvent(QTimerEvent* event)

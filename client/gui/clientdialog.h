@@ -76,15 +76,15 @@ public:
     CKovProgressDialog* progressDialog() const { return progress_.get(); }
     // What each event carried, typed, on the GUI thread (after the window
     // has shown it).
-    ClientEvents& events() const { return *events_; }
+    ClientEvents& events() const;
     CAnnouncer* announcer() const { return announcer_; }
     CTrendsDialog* trendsDialog() const { return trends_.get(); }
     bool timerRunning() const;
 
-    // The link went down, or came back by itself: the alarm, and when back
-    // the lost-link box closes and the timer runs again.
+    // The link went down, or came back by itself: when back the lost-link
+    // box closes and the timer runs again.
     void linkChanged(bool up);
-    AlarmCentre* alarmCentre() const { return alarmCentre_.get(); }
+    AlarmCentre& alarmCentre() const;
     AlarmAnnouncer& alarmSound() { return alarmSound_; }
 
 signals:
@@ -98,8 +98,6 @@ private:
     void setUpGauges(int housing);
     void setWaterSensor(int housing, Rgb colour, const QString& text);
     void forward(const KOV::Message& message);
-    void emitReading(const KOV::HousekeepingData& reading);
-    void emitMessage(const KOV::Message& message);
     void startTimer1s();
     void stopTimer();
     void setUpAlarms();
@@ -116,13 +114,11 @@ private:
     std::unique_ptr<CKovProgressDialog> progress_;
     std::unique_ptr<LinkStatusRow> statusRow_;
     std::unique_ptr<CAlarmDialog> alarms_[Housing::count];
-    std::unique_ptr<ClientEvents> events_;
     std::unique_ptr<CTrendsDialog> trends_;
     Rgb waterColour_[Housing::count] = {DisplayColour::noData, DisplayColour::noData};
     CAnnouncer* announcer_ = nullptr; // a child: alarm state changes, spoken
     int timer_ = 0;
     AlarmAnnouncer alarmSound_;
-    std::unique_ptr<AlarmCentre> alarmCentre_;
     std::unique_ptr<AlarmDisplay> alarmDisplay_;
     // Ticks the alarms while the main timer is stopped (the link is lost).
     QTimer alarmTicks_;

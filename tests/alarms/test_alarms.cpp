@@ -1,4 +1,6 @@
+#include "alarm_engine.h"
 #include "alarm_latch.h"
+#include "alarm_setpoints.h"
 #include "client_timing.h"
 #include "kov_instrument_config.h"
 #include "stale_tracker.h"
@@ -123,4 +125,38 @@ TEST(ClientTiming, ReadsTheTwoItemsAndKeepsDefaultsForGarbage)
         EXPECT_EQ(timing.reconnectLongestSeconds, c.longest) << c.lines;
     }
     std::filesystem::remove_all(folder);
+}
+
+TEST(AlarmEngine, JournalsWithTheEnginesUserAndThePersonsAndTimesInUtc)
+{
+    std::int64_t steady = 5000, utc = 1'700'000'000'000;
+    AlarmEngine engine(60, "kovrecorder", {[&] { return steady; }, [&] { return utc; }});
+    std::vector<AlarmRecord> journal;
+    std::vector<AlarmPoint> raised;
+    engine.setListener({[&](const AlarmRecord& r) { journal.push_back(r); },
+        [&](AlarmPoint p) { raised.push_back(p); }, nullptr});
+    const AlarmSetpoints limits;
+    engine.reading(7, 99, 99, true, limits); // not a housing
+    EXPECT_TRUE(journal.empty());
+
+    steady += 1000;
+    utc += 1000;
+    engine.reading(1, 33, 40, false, limits);
+    engine.reading(1, 20, 40, false, limits);
+    engine.acknowledgeAll("operator");
+    ASSERT_EQ(journal.size(), 3u);
+    EXPECT_EQ(journal[0].action, AlarmAction::Raised);
+    EXPECT_EQ(journal[0].point, "Spectrometer housing temperature over limit");
+    EXPECT_EQ(journal[0].user, "kovrecorder");
+    EXPECT_EQ(journal[0].timeMs, utc);
+    EXPECT_EQ(journal[1].action, AlarmAction::Cleared);
+    EXPECT_EQ(journal[2].user, "operator");
+    EXPECT_EQ(raised, std::vector<AlarmPoint>{temp});
+    EXPECT_EQ(engine.utcMs(engine.latch().entry(temp).raisedMs), utc);
+
+    // The electronics housing never sent anything: stale a minute after the start.
+    steady = 5000 + 60'000;
+    engine.tick();
+    EXPECT_TRUE(engine.latch().entry(stale).unacknowledged);
+    EXPECT_FALSE(engine.latch().entry({Kind::NoReadings, 1}).active);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "alarm_centre.h"
 #include "alarm_setpoints.h"
+#include "client_events.h"
 #include "client_host.h"
 #include "link_state.h"
 #include "message_boxes.h"
@@ -9,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Message boxes that record their texts instead of waiting for a press.
 class RecordedBoxes : public MessageBoxes {
@@ -23,6 +26,14 @@ public:
     AlarmSetpoints& setpoints(int housing) override { return records[housing == 1 ? 1 : 0]; }
     LinkState& linkState() override { return link; }
     MessageBoxes& messageBoxes() override { return boxes; }
+    ClientEvents& events() override { return bus; }
+    AlarmCentre& alarmCentre() override
+    {
+        if (!alarms)
+            alarms = std::make_unique<AlarmCentre>(bus, staleSeconds(),
+                [this](int housing) -> const AlarmSetpoints& { return records[housing]; });
+        return *alarms;
+    }
 
     void Reconnect(std::function<void()> done) override
     {
@@ -42,6 +53,8 @@ public:
 
     HistorySourceFactory historySourceFactory() override { return history; }
 
+    ClientEvents bus;
+    std::unique_ptr<AlarmCentre> alarms;
     AlarmSetpoints records[2];
     HistorySourceFactory history;
     LinkState link;
