@@ -81,6 +81,11 @@ Rgb AlarmLevels::gaugeColour(State state)
     return DisplayColour::noData;
 }
 
+State AlarmLevels::status(double value, double over, double warning)
+{
+    return atOrAbove(value, over, warning);
+}
+
 State AlarmLevels::statusTemperature(double celsius, const AlarmSetpoints& setpoints)
 {
     return atOrAbove(celsius, setpoints.overTemp, setpoints.tempWarning);

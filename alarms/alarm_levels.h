@@ -27,6 +27,8 @@ public:
     // The setpoints dialog: a reading at or above a level takes it; the
     // levels are tested before the no-data value.
     static State statusTemperature(double celsius, const AlarmSetpoints& setpoints);
+    // The same rule for any value and its two levels.
+    static State status(double value, double over, double warning);
     static State statusHumidity(double percent, const AlarmSetpoints& setpoints);
     static Rgb statusColour(State state);
     // The 14-character status texts ("OVER TEMP     ", "WARNING       " ...).

@@ -2,7 +2,8 @@
 
 namespace {
 const char* const kindNames[] = {
-    "", "water sensor", "temperature over limit", "humidity over limit", "no readings"};
+    "", "water sensor", "temperature over limit", "humidity over limit", "no readings", "no valid data"};
+const char* const kindKeys[] = {"link", "water", "temperature", "humidity", "readings", "data"};
 } // namespace
 
 int AlarmPoint::index() const
@@ -25,4 +26,19 @@ std::string AlarmPoint::name() const
     if (kind == Kind::LinkLost)
         return "Link lost";
     return std::string(Housing::names[housing == 1 ? 1 : 0]) + " " + kindNames[static_cast<int>(kind)];
+}
+
+std::string AlarmPoint::key() const
+{
+    if (kind == Kind::LinkLost)
+        return kindKeys[0];
+    return std::string(Housing::keys[housing == 1 ? 1 : 0]) + "." + kindKeys[static_cast<int>(kind)];
+}
+
+std::optional<AlarmPoint> AlarmPoint::fromKey(const std::string& key)
+{
+    for (int i = 0; i < count; ++i)
+        if (at(i).key() == key)
+            return at(i);
+    return std::nullopt;
 }

@@ -2,22 +2,25 @@
 
 #include "housing.h"
 
-#include <array>
+#include <optional>
 #include <string>
 
 // One thing that can be in alarm: per housing its temperature or humidity
-// over the limit, its water sensor and the absence of readings; and the link
-// to the instrument. Kinds are listed from the most severe: with the link
-// lost nothing else can be trusted, a leak does damage fastest.
+// over the limit, its water sensor, the absence of readings and readings
+// without data (a sensor fault); and the link to the instrument. Kinds are
+// listed from the most severe: with the link lost nothing else can be
+// trusted, a leak does damage fastest.
 struct AlarmPoint {
     enum class Kind {
         LinkLost,
         Water,
         Temperature,
         Humidity,
-        NoReadings
+        NoReadings,
+        NoValidData
     };
-    static constexpr int count = 1 + 4 * Housing::count;
+    static constexpr int kindsPerHousing = 5;
+    static constexpr int count = 1 + kindsPerHousing * Housing::count;
 
     Kind kind = Kind::LinkLost;
     int housing = 0; // not used for LinkLost
@@ -29,6 +32,13 @@ struct AlarmPoint {
 
     // As the operator reads it: "Electronics housing water sensor".
     std::string name() const;
+    // Short and stable, for commands and stored state: "link",
+    // "electronics.water", "spectrometer.temperature", ...
+    std::string key() const;
+    static std::optional<AlarmPoint> fromKey(const std::string& key);
+    // A temperature or humidity point: judged against setpoints, with
+    // deadband and on-delay.
+    bool measured() const { return kind == Kind::Temperature || kind == Kind::Humidity; }
 
     friend bool operator==(AlarmPoint a, AlarmPoint b) { return a.index() == b.index(); }
     friend bool operator!=(AlarmPoint a, AlarmPoint b) { return !(a == b); }

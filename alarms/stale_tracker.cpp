@@ -6,6 +6,11 @@ StaleTracker::StaleTracker(int limitSeconds, std::int64_t startMs)
     : limitMs_(std::max(0, limitSeconds) * std::int64_t{1000}), startMs_(startMs)
 {}
 
+void StaleTracker::setLimit(int limitSeconds)
+{
+    limitMs_ = std::max(0, limitSeconds) * std::int64_t{1000};
+}
+
 void StaleTracker::reading(int housing, std::int64_t nowMs)
 {
     if (valid(housing))

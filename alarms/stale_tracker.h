@@ -15,6 +15,7 @@ public:
     // monotonic clock.
     StaleTracker(int limitSeconds, std::int64_t startMs);
 
+    void setLimit(int limitSeconds);
     void reading(int housing, std::int64_t nowMs);
     // Whole seconds since the housing's latest reading; none before the first.
     std::optional<std::int64_t> ageSeconds(int housing, std::int64_t nowMs) const;

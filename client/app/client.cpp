@@ -1,5 +1,6 @@
 #include "client.h"
 
+#include "alarm_settings.h"
 #include "archive_settings.h"
 #include "client_events.h"
 #include "clientdialog.h"
@@ -72,7 +73,7 @@ int CKovClientApp::InitInstance()
         store_.loadSetpoints(Housing::configNames[housing], housing);
     startHistory();
     timing_ = ClientTiming::read(settings_);
-    alarms_ = std::make_unique<AlarmCentre>(events_, timing_.staleSeconds,
+    alarms_ = std::make_unique<AlarmCentre>(events_, AlarmSettings::read(settings_),
         [this](int housing) -> const AlarmSetpoints& { return setpoints(housing); });
     autoReconnect_ = std::make_unique<AutoReconnect>(
         timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });

@@ -77,7 +77,6 @@ public:
     bool storeSetpoints() override;
     // The trends window and the journal read the history file through this.
     HistorySourceFactory historySourceFactory() override;
-    int staleSeconds() const override { return timing_.staleSeconds; }
     int reconnectSecondsLeft() const override;
 
     // ConsumerHost (ORB threads)

@@ -61,8 +61,18 @@ JournalEntry JournalEntries::of(const History::AlarmRecord& record)
     case History::AlarmAction::Acknowledged:
         text = "Acknowledged by " + record.user + ": ";
         break;
+    case History::AlarmAction::Shelved:
+        text = "Shelved by " + record.user + " until " + TimeText::isoMs(record.untilMs) + ": ";
+        break;
+    case History::AlarmAction::Unshelved:
+        text = "Unshelved by " + record.user + ": ";
+        break;
+    case History::AlarmAction::ShelfExpired:
+        text = "Back from the shelf: ";
+        break;
     }
-    return {record.timeMs, "Alarm log", text + record.point};
+    text += record.point;
+    return {record.timeMs, "Alarm log", record.comment.empty() ? text : text + " (" + record.comment + ")"};
 }
 
 std::vector<JournalEntry> JournalEntries::collect(

@@ -3,7 +3,6 @@
 #include "client_events.h"
 
 #include <QDateTime>
-#include <QDir>
 
 #include <chrono>
 
@@ -24,27 +23,28 @@ AlarmEngine::Clock clientClock()
 
 } // namespace
 
-AlarmCentre::AlarmCentre(ClientEvents& events, int staleSeconds, Setpoints setpoints, QObject* parent)
+AlarmCentre::AlarmCentre(
+    ClientEvents& events, const AlarmSettings& settings, Setpoints setpoints, QObject* parent)
     : QObject(parent),
       events_(events),
       setpoints_(std::move(setpoints)),
       user_(userName()),
-      engine_(staleSeconds, user_.toStdString(), clientClock())
+      engine_(settings, user_.toStdString(), clientClock())
 {
     engine_.setListener({[this](const AlarmRecord& record) { emit events_.alarm(record); },
-        [this](AlarmPoint point) { emit raised(QString::fromStdString(point.name())); },
+        [this](const AlarmEngine::Announcement& heard) {
+            emit raised(QString::fromStdString(heard.point.name()), heard.cancelsSilence);
+        },
         [this] { emit changed(); }});
     connect(&events_, &ClientEvents::reading, this, &AlarmCentre::reading);
 }
 
 QString AlarmCentre::userName()
 {
-    const QString user = qEnvironmentVariable("USER");
-    if (!user.isEmpty())
-        return user;
     if (const passwd* entry = getpwuid(getuid()))
         return QString::fromLocal8Bit(entry->pw_name);
-    return QDir::home().dirName();
+    // An account without a name (a container's bare uid): its number.
+    return QStringLiteral("uid %1").arg(getuid());
 }
 
 void AlarmCentre::reading(const History::Reading& reading)
@@ -73,6 +73,22 @@ void AlarmCentre::acknowledgeAll()
 void AlarmCentre::acknowledge(AlarmPoint point)
 {
     engine_.acknowledge(point, user_.toStdString());
+}
+
+bool AlarmCentre::shelve(AlarmPoint point, int minutes, const QString& comment)
+{
+    return engine_.shelve(point, minutes * std::int64_t{60'000}, user_.toStdString(), comment.toStdString());
+}
+
+void AlarmCentre::unshelve(AlarmPoint point)
+{
+    engine_.unshelve(point, user_.toStdString());
+}
+
+void AlarmCentre::restoreShelf(
+    AlarmPoint point, std::int64_t untilUtcMs, const QString& user, const QString& comment)
+{
+    engine_.restoreShelf(point, untilUtcMs, user.toStdString(), comment.toStdString());
 }
 
 QString AlarmCentre::ageText(int housing) const

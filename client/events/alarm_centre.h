@@ -26,15 +26,20 @@ public:
     // The setpoints in force for a housing, read at each reading.
     using Setpoints = std::function<const AlarmSetpoints&(int housing)>;
 
-    // staleSeconds 0: readings never go stale.
-    AlarmCentre(ClientEvents& events, int staleSeconds, Setpoints setpoints, QObject* parent = nullptr);
+    AlarmCentre(
+        ClientEvents& events, const AlarmSettings& settings, Setpoints setpoints, QObject* parent = nullptr);
 
     void linkUp(bool up);
-    // Once a second: the age of the readings.
+    // Once a second: the age of the readings, delays, shelves.
     void tick();
 
     void acknowledgeAll();
     void acknowledge(AlarmPoint point);
+    // The operator puts a point aside for `minutes` (at most 8 hours).
+    bool shelve(AlarmPoint point, int minutes, const QString& comment);
+    void unshelve(AlarmPoint point);
+    // A shelf in force before the restart.
+    void restoreShelf(AlarmPoint point, std::int64_t untilUtcMs, const QString& user, const QString& comment);
 
     const AlarmLatch& latch() const { return engine_.latch(); }
     bool stale(int housing) const { return engine_.stale(housing); }
@@ -44,13 +49,15 @@ public:
     // Wall-clock time (ms since 1970) of a latch time.
     std::int64_t wallMs(std::int64_t latchMs) const { return engine_.utcMs(latchMs); }
 
+    // The account's name from the system, never from the environment.
     static QString userName();
 
 signals:
     // The latch or an age changed: redraw.
     void changed();
-    // A point went into alarm (the sound and the notification).
-    void raised(const QString& name);
+    // A point is to be heard (the sound and the notification); only a point
+    // newly shown that does not chatter cancels a silence.
+    void raised(const QString& name, bool cancelsSilence);
 
 private:
     void reading(const History::Reading& reading);

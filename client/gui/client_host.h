@@ -52,8 +52,6 @@ public:
     // How the trends and the journal read the history; empty when there is
     // none, and the windows then show the live data only.
     virtual HistorySourceFactory historySourceFactory() { return {}; }
-    // Seconds without a reading after which a housing is stale (0: never).
-    virtual int staleSeconds() const { return 0; }
     // Seconds until the next automatic reconnect; 0 when none is planned.
     virtual int reconnectSecondsLeft() const { return 0; }
 };

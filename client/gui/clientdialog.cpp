@@ -134,8 +134,9 @@ void CKovClientDialog::setUpAlarms()
     alarmDisplay_ = std::make_unique<AlarmDisplay>(
         alarmCentre(), alarmSound_, widgets, [this](int housing) { showStale(housing); },
         [this] { return host_.reconnectSecondsLeft(); });
-    connect(&alarmCentre(), &AlarmCentre::raised, this,
-        [this](const QString& name) { alarmSound_.raised(name, isActiveWindow()); });
+    connect(&alarmCentre(), &AlarmCentre::raised, this, [this](const QString& name, bool cancelsSilence) {
+        alarmSound_.raised(name, isActiveWindow(), cancelsSilence);
+    });
     status_->addPanel(new AlarmListPanel(alarmCentre()));
     alarmTicks_.setInterval(1000);
     connect(&alarmTicks_, &QTimer::timeout, alarmDisplay_.get(), &AlarmDisplay::tick);

@@ -13,6 +13,7 @@ import os
 import re
 import signal
 import subprocess
+import sqlite3
 import sys
 import time
 
@@ -601,6 +602,53 @@ def case_alarm_latch(stage):
     check(not program.alerts(), f"a box: {program.alerts()}")
 
 
+def alarm_rows(client, point):
+    """The history file's journal rows of one alarm point."""
+    path = client.path("kovhistory.db")
+    with sqlite3.connect(f"file:{path}?mode=ro", uri=True) as db:
+        return db.execute("SELECT action FROM alarm_records WHERE point = ? ORDER BY time_ms, seq",
+                          (point,)).fetchall()
+
+
+def case_alarm_flapping(stage):
+    sim, client, window = connected(stage)
+    push_reading(sim, client, window, 32.3)
+    wait_for("the alarm raised", lambda: alarm_summary(client, window), lambda t: "temperature" in t)
+    client.program.press(window, "Silence")
+    wait_for("the sound silenced", lambda: alarm_summary(client, window), lambda t: "(sound silenced)" in t)
+    # Ten readings a second about the setpoint, within the 0.5 °C deadband.
+    for n in range(60):
+        sim.send(f"push reading 0 {32.3 if n % 2 else 31.7} 40 0")
+        time.sleep(0.1)
+    shows_reading(client, window, 32.3)
+    summary = alarm_summary(client, window)
+    check(summary == "1 unacknowledged alarm: Electronics housing temperature over limit (sound silenced)",
+          summary)
+    point = "Electronics housing temperature over limit"
+    rows = wait_for("the raise recorded", lambda: alarm_rows(client, point), lambda r: len(r) >= 1)
+    time.sleep(0.5)  # a writer's commit
+    rows = alarm_rows(client, point)
+    log(f"journal rows of the flapping point: {len(rows)}")
+    check(len(rows) <= 2, f"the journal of the flapping point: {rows}")
+
+
+def case_sensor_fault(stage):
+    sim, client, window = connected(stage, config=e2e.SETPOINTS + "KOV-STALE_SECONDS 5\n")
+    push_reading(sim, client, window, 25)
+    last_valid = time.monotonic()
+    # Readings keep coming, but the electronics housing's carry no data.
+    raised = None
+    while raised is None and time.monotonic() - last_valid < 15:
+        sim.send("push reading 0 nan nan 0")
+        sim.send("push reading 1 20 40 0")
+        if "Electronics housing no valid data" in alarm_summary(client, window):
+            raised = time.monotonic() - last_valid
+        time.sleep(0.5)
+    check(raised is not None, f"no sensor fault: {alarm_summary(client, window)}")
+    log(f"sensor fault raised {raised:.1f} s after the last valid reading (limit 5 s)")
+    check(raised >= 4.9, f"raised after {raised:.1f} s, before the limit")
+
+
 CASES = [
     ("no-naming-service", case_no_naming_service),
     ("no-system", case_no_system),
@@ -611,6 +659,8 @@ CASES = [
     ("killed-comes-back", case_killed_comes_back),
     ("hung-comes-back", case_hung_comes_back),
     ("alarm-latch", case_alarm_latch),
+    ("alarm-flapping", case_alarm_flapping),
+    ("sensor-fault", case_sensor_fault),
     ("hung", case_hung),
     ("elapsed-hang", case_elapsed_hang),
     ("exit-while-hung", case_exit_while_hung),

@@ -30,7 +30,7 @@ public:
     AlarmCentre& alarmCentre() override
     {
         if (!alarms)
-            alarms = std::make_unique<AlarmCentre>(bus, staleSeconds(),
+            alarms = std::make_unique<AlarmCentre>(bus, alarmSettings,
                 [this](int housing) -> const AlarmSetpoints& { return records[housing]; });
         return *alarms;
     }
@@ -54,6 +54,9 @@ public:
     HistorySourceFactory historySourceFactory() override { return history; }
 
     ClientEvents bus;
+    // The defaults, but readings never go stale.
+    AlarmSettings alarmSettings{
+        AlarmSettings::defaultDeadbandCelsius, AlarmSettings::defaultDeadbandPercent, 0, 0};
     std::unique_ptr<AlarmCentre> alarms;
     AlarmSetpoints records[2];
     HistorySourceFactory history;

@@ -19,11 +19,13 @@ AlarmAnnouncer::AlarmAnnouncer(QObject* parent) : QObject(parent) {}
 
 AlarmAnnouncer::~AlarmAnnouncer() = default;
 
-void AlarmAnnouncer::raised(const QString& name, bool windowActive)
+void AlarmAnnouncer::raised(const QString& name, bool windowActive, bool cancelsSilence)
 {
-    // A new alarm is heard even while silenced.
-    silencedAt_.invalidate();
-    sound();
+    // A new point is heard even while silenced.
+    if (cancelsSilence)
+        silencedAt_.invalidate();
+    if (!silenced())
+        sound();
     if (!windowActive)
         notify(name);
 }

@@ -10,7 +10,7 @@ class QSoundEffect;
 
 // Makes an alarm heard: a short sound when a point goes into alarm and again
 // every 30 s while any alarm is unacknowledged, unless silenced (10 minutes;
-// a new alarm sounds at once all the same); and a desktop notification when
+// a new point sounds at once all the same); and a desktop notification when
 // the main window is not the active one. Without an audio device or a
 // notification service it stays silent and says so once in client.log.
 class AlarmAnnouncer : public QObject {
@@ -23,8 +23,10 @@ public:
     explicit AlarmAnnouncer(QObject* parent = nullptr);
     ~AlarmAnnouncer() override;
 
-    // A point went into alarm; windowActive: the main window has the focus.
-    void raised(const QString& name, bool windowActive);
+    // A point is to be heard; windowActive: the main window has the focus.
+    // Only a new point cancels a silence; while silenced the others are
+    // notified but not sounded.
+    void raised(const QString& name, bool windowActive, bool cancelsSilence = true);
     // Once a second: repeats the sound while any alarm is unacknowledged.
     void tick(bool unacknowledged);
     void silence();

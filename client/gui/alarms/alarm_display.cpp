@@ -45,10 +45,20 @@ void AlarmDisplay::tick()
 QString AlarmDisplay::gaugeNote(AlarmPoint point) const
 {
     const AlarmLatch& latch = centre_.latch();
-    const bool unacknowledged = latch.entry(point).unacknowledged ||
-        latch.entry({AlarmPoint::Kind::NoReadings, point.housing}).unacknowledged;
-    const QString age = centre_.ageText(point.housing);
-    return unacknowledged ? QStringLiteral("unacknowledged alarm, ") + age : age;
+    const AlarmLatch::Entry& own = latch.entry(point);
+    QString note;
+    if (own.shelved())
+        note = QStringLiteral("alarm shelved, ");
+    else if (own.unacknowledged)
+        note = QStringLiteral("unacknowledged alarm, ");
+    for (AlarmPoint::Kind kind : {AlarmPoint::Kind::NoReadings, AlarmPoint::Kind::NoValidData}) {
+        const AlarmLatch::Entry& housing = latch.entry({kind, point.housing});
+        if (note.isEmpty() && housing.unacknowledged && !housing.shelved())
+            note = QStringLiteral("unacknowledged alarm, ");
+    }
+    if (own.chattering)
+        note += QStringLiteral("chattering, ");
+    return note + centre_.ageText(point.housing);
 }
 
 void AlarmDisplay::refresh()

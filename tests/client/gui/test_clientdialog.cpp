@@ -7,15 +7,20 @@
 
 #include <kov.hh>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -276,4 +281,61 @@ TEST(MainWindow, AWaterBlipStaysLatchedUntilAcknowledgedAndSilenceHidesNothing)
     const auto last = journal.last().at(0).value<History::AlarmRecord>();
     EXPECT_EQ(last.action, History::AlarmAction::Acknowledged);
     EXPECT_FALSE(last.user.empty());
+}
+
+TEST(MainWindow, AShelvedAlarmIsListedWithItsEndButNotCountedOrHeardUntilUnshelved)
+{
+    MainWindow w;
+    auto* summary = w.child<QLabel>("alarmSummary");
+    auto* table = w.dialog.statusDialog()->findChild<QTableWidget*>();
+    ASSERT_TRUE(table);
+    w.reading(0, 33, 40, false);
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("unacknowledged"));
+
+    table->setCurrentCell(0, 0);
+    QPushButton* shelve = nullptr;
+    for (QPushButton* b : w.dialog.statusDialog()->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Shelve…"))
+            shelve = b;
+    ASSERT_TRUE(shelve && shelve->isEnabled());
+    shelve->click();
+    auto* ask = w.dialog.statusDialog()->findChild<QDialog*>(QStringLiteral("ShelveDialog"));
+    ASSERT_TRUE(ask);
+    ask->findChild<QComboBox*>(QStringLiteral("duration"))->setCurrentIndex(1); // 1 h
+    ask->findChild<QLineEdit*>(QStringLiteral("comment"))->setText(QStringLiteral("sensor swap"));
+    QSignalSpy journal(&w.dialog.events(), &ClientEvents::alarm);
+    ask->accept();
+
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("shelved"));
+    EXPECT_FALSE(table->item(0, 4)->text().isEmpty());
+    EXPECT_EQ(summary->text().toStdString(), "No unacknowledged alarms; 1 shelved");
+    ASSERT_EQ(journal.size(), 1);
+    const auto shelved = journal.last().at(0).value<History::AlarmRecord>();
+    EXPECT_EQ(shelved.action, History::AlarmAction::Shelved);
+    EXPECT_EQ(shelved.comment, "sensor swap");
+    EXPECT_EQ(shelved.untilMs - shelved.timeMs, 3600 * 1000);
+
+    // Raised again while shelved: not heard.
+    const int sounds = w.dialog.alarmSound().sounds();
+    w.reading(0, 20, 40, false);
+    w.reading(0, 34, 40, false);
+    EXPECT_EQ(w.dialog.alarmSound().sounds(), sounds);
+
+    table->setCurrentCell(0, 0);
+    w.dialog.alarmCentre().unshelve(AlarmPoint{AlarmPoint::Kind::Temperature, 0});
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("unacknowledged"));
+    EXPECT_EQ(w.dialog.alarmSound().sounds(), sounds + 1);
+    EXPECT_TRUE(summary->text().startsWith(
+        QStringLiteral("1 unacknowledged alarm: Electronics housing temperature")));
+}
+
+TEST(AlarmCentre, TheUserInTheJournalIsTheAccountNotTheEnvironment)
+{
+    const QByteArray saved = qgetenv("USER");
+    qputenv("USER", "somebody-else");
+    const QString user = AlarmCentre::userName();
+    qputenv("USER", saved);
+    EXPECT_NE(user, QStringLiteral("somebody-else"));
+    EXPECT_EQ(user, QString::fromLocal8Bit(getpwuid(getuid())->pw_name));
 }
