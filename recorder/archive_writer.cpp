@@ -199,7 +199,7 @@ void WriterThread::lost(const std::string& what)
     if (!failedOnce_) {
         failedOnce_ = true;
         log(what + ": " + store_.lastError() + "; holding up to " + std::to_string(options_.bound) +
-            " rows and trying again");
+            " rows (" + std::to_string(options_.eventBytes >> 20) + " MiB of messages) and trying again");
         return;
     }
     ++unsaidTries_;
@@ -318,7 +318,8 @@ void WriterThread::reportThinned()
     const FailureLog::Verdict verdict = failures_.failed("thinned", steadyMs());
     if (!verdict.write && verdict.summarised == 0)
         return;
-    log("buffer full at " + std::to_string(options_.bound) + " rows: " + std::to_string(thinned) +
+    log("buffer full at " + std::to_string(options_.bound) + " rows or " +
+        std::to_string(options_.eventBytes >> 20) + " MiB of messages: " + std::to_string(thinned) +
         " readings thinned and " + std::to_string(lost) + " other rows dropped so far");
     thinnedSaid_ = thinned;
     lostSaid_ = lost;
@@ -352,24 +353,29 @@ ArchiveWriter::~ArchiveWriter()
     stop(std::chrono::seconds(2));
 }
 
+// A spool that cannot be read, or holds lines that are not rows, is kept
+// aside under another name for a person: the next stop writes a new one.
 void ArchiveWriter::loadSpool()
 {
-    const std::string& path = shared_->options.spoolPath;
+    std::string& path = shared_->options.spoolPath;
     if (path.empty())
         return;
     SpoolFile::Loaded loaded;
     std::string error;
-    if (!SpoolFile::load(path, loaded, error)) {
-        shared_->log(error);
+    const bool read = SpoolFile::load(path, loaded, error);
+    if (!loaded.found && read)
         return;
-    }
-    if (!loaded.found)
-        return;
-    if (loaded.unreadable > 0) {
-        const std::string kept = path + ".damaged";
-        ::rename(path.c_str(), kept.c_str());
-        shared_->log(std::to_string(loaded.unreadable) + " lines of " + path +
-            " are not rows; the file is kept as " + kept);
+    if (!read || loaded.unreadable > 0) {
+        const std::string kept =
+            path + ".damaged-" + std::to_string(QDateTime::currentMSecsSinceEpoch() / 1000);
+        if (::rename(path.c_str(), kept.c_str()) != 0) {
+            shared_->log((read ? path : error) + ": cannot be put aside; nothing is kept in it this run");
+            path.clear();
+        } else {
+            shared_->log(read ? std::to_string(loaded.unreadable) + " lines of " + path +
+                        " are not rows; the file is kept as " + kept
+                              : error + "; the file is kept as " + kept);
+        }
     }
     for (const History::Reading& reading : loaded.rows.readings)
         shared_->buffer.push(reading);
