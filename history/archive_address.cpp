@@ -4,6 +4,66 @@
 
 namespace History {
 
+namespace {
+
+const std::string hidden = "***";
+
+// A role's name as people write them; anything else may be a mistyped
+// password and is not repeated.
+bool plainName(const std::string& name)
+{
+    return !name.empty() &&
+        name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
+        std::string::npos;
+}
+
+std::string shownUser(const std::string& userInfo)
+{
+    const std::size_t colon = userInfo.find(':');
+    const std::string user = userInfo.substr(0, colon);
+    return (user.empty() || plainName(user) ? user : hidden) +
+        (colon == std::string::npos ? "" : ":" + hidden);
+}
+
+// HOST[:PORT][/PATH]: a port that is not a number may be a password
+// written without its '@'.
+std::string shownHost(const std::string& hostPart)
+{
+    const std::size_t slash = hostPart.find('/');
+    const std::string authority = hostPart.substr(0, slash);
+    const std::string path = slash == std::string::npos ? "" : hostPart.substr(slash);
+    const std::size_t bracket = authority.rfind(']');
+    const std::size_t colon = authority.find(':', bracket == std::string::npos ? 0 : bracket);
+    if (colon == std::string::npos)
+        return authority + path;
+    const std::string port = authority.substr(colon + 1);
+    const bool number = port.find_first_not_of("0123456789") == std::string::npos;
+    return authority.substr(0, colon + 1) + (number ? port : hidden) + path;
+}
+
+} // namespace
+
+std::string ArchiveAddress::shown(const std::string& text)
+{
+    const std::string given = QString::fromStdString(text).trimmed().toStdString();
+    if (given.rfind("sqlite:", 0) == 0)
+        return given;
+    const std::size_t schemeEnd = given.find("://");
+    const std::size_t start = schemeEnd == std::string::npos ? 0 : schemeEnd + 3;
+    std::string rest = given.substr(start);
+    // A query may carry "password=": shown as hidden whatever it says.
+    std::string query;
+    const std::size_t at = rest.rfind('@');
+    const std::size_t mark = rest.find_first_of("?#", at == std::string::npos ? 0 : at);
+    if (mark != std::string::npos) {
+        query = "?" + hidden;
+        rest.erase(mark);
+    }
+    const std::string user = at == std::string::npos ? "" : shownUser(rest.substr(0, at)) + "@";
+    return given.substr(0, start) + user + shownHost(at == std::string::npos ? rest : rest.substr(at + 1)) +
+        query;
+}
+
 std::optional<ArchiveAddress> ArchiveAddress::parse(const std::string& text, std::string& error)
 {
     const QString given = QString::fromStdString(text).trimmed();
@@ -19,12 +79,16 @@ std::optional<ArchiveAddress> ArchiveAddress::parse(const std::string& text, std
     const QUrl url(given, QUrl::StrictMode);
     if (!url.isValid() ||
         (url.scheme() != QLatin1String("postgresql") && url.scheme() != QLatin1String("postgres"))) {
-        error = "the archive must be postgresql://USER@HOST:PORT/DB or sqlite:PATH, not \"" + text + "\"";
+        error =
+            "the archive must be postgresql://USER@HOST:PORT/DB or sqlite:PATH, not \"" + shown(text) + "\"";
         return std::nullopt;
     }
-    if (!url.password().isEmpty()) {
-        // Said without repeating the text: it holds the password.
-        error = "the archive's name must not hold a password; put it in PGPASSWORD or ~/.pgpass";
+    // libpq would take a password from "?password=", or from a user name
+    // with an encoded colon; neither is ever repeated.
+    if (!url.password().isEmpty() || url.userName().contains(QLatin1Char(':')) || url.hasQuery() ||
+        url.hasFragment()) {
+        error = "the archive's name must not hold a password or ?parameters (\"" + shown(text) +
+            "\"); put the password in PGPASSWORD or ~/.pgpass";
         return std::nullopt;
     }
     ArchiveAddress address;
@@ -33,7 +97,7 @@ std::optional<ArchiveAddress> ArchiveAddress::parse(const std::string& text, std
     address.port = url.port(5432);
     address.database = url.path().mid(1).toStdString();
     if (address.user.empty() || address.host.empty() || address.database.empty()) {
-        error = "the archive \"" + text +
+        error = "the archive \"" + shown(text) +
             "\" lacks a user, a host or a database (postgresql://USER@HOST:PORT/DB)";
         return std::nullopt;
     }

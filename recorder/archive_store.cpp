@@ -64,9 +64,44 @@ ArchiveStore::Outcome ArchiveStore::classify(const QSqlError& error)
     return Outcome::Unreachable;
 }
 
+// SQLSTATE classes (PostgreSQL) and primary result codes (SQLite) of
+// conditions that pass: the same statement may well succeed later.
+bool ArchiveStore::refusesRows(const QSqlError& error, History::ArchiveAddress::Kind kind)
+{
+    const QString code = error.nativeErrorCode();
+    if (kind == History::ArchiveAddress::Kind::Sqlite) {
+        bool number = false;
+        const int primary = code.toInt(&number) & 0xff;
+        // BUSY, LOCKED, NOMEM, IOERR, FULL, CANTOPEN, PROTOCOL
+        return number && primary != 5 && primary != 6 && primary != 7 && primary != 10 && primary != 13 &&
+            primary != 14 && primary != 15;
+    }
+    // No SQLSTATE: libpq's own error, the connection is gone.
+    if (code.size() != 5)
+        return false;
+    // Connection (08), resources (53), operator intervention (57), system
+    // (58), a rolled-back transaction (40: deadlock, serialization), a lock
+    // not available (55P03), an internal error (XX).
+    for (const char* passing : {"08", "53", "57", "58", "40", "XX"})
+        if (code.startsWith(QLatin1String(passing)))
+            return false;
+    return code != QLatin1String("55P03");
+}
+
+// Log lines quote the server's text, which may repeat a whole row (a
+// failing row's detail): kept to a line's length.
 ArchiveStore::Outcome ArchiveStore::fail(const QSqlError& error, const char* what)
 {
-    lastError_ = std::string(what) + ": " + error.text().simplified().toStdString();
+    QString text = error.text().simplified();
+    if (text.size() > 300)
+        text = text.left(300) + QStringLiteral("...");
+    lastError_ = std::string(what) + ": " + text.toStdString();
+    return refusesRows(error, address_.kind) ? Outcome::Rejected : Outcome::Unreachable;
+}
+
+ArchiveStore::Outcome ArchiveStore::failConnect(const QSqlError& error)
+{
+    fail(error, "connect");
     return classify(error);
 }
 
@@ -84,7 +119,7 @@ ArchiveStore::Outcome ArchiveStore::open()
     // libpq's shortest limit: a stop must not wait long on a silent host.
     db_ = address_.addDatabase(connection_, 2);
     if (!db_.open()) {
-        const Outcome outcome = fail(db_.lastError(), "connect");
+        const Outcome outcome = failConnect(db_.lastError());
         close();
         return outcome;
     }
@@ -194,6 +229,77 @@ ArchiveStore::Outcome ArchiveStore::write(const History::Batch& batch)
         const std::string why = lastError_;
         exec(QStringLiteral("ROLLBACK"));
         lastError_ = why;
+        return outcome;
+    }
+    completed_.clear();
+    return Outcome::Ok;
+}
+
+ArchiveStore::Outcome ArchiveStore::underSavepoint(const std::function<Outcome()>& write, std::string& why)
+{
+    // Only the row itself may be refused: a failing savepoint means the
+    // transaction is no good, and the batch is tried again later.
+    if (exec(QStringLiteral("SAVEPOINT kov_row")) != Outcome::Ok)
+        return Outcome::Unreachable;
+    const Outcome outcome = write();
+    if (outcome == Outcome::Ok)
+        return exec(QStringLiteral("RELEASE SAVEPOINT kov_row")) == Outcome::Ok ? Outcome::Ok
+                                                                                : Outcome::Unreachable;
+    if (outcome != Outcome::Rejected)
+        return outcome;
+    why = lastError_;
+    return exec(QStringLiteral("ROLLBACK TO SAVEPOINT kov_row")) == Outcome::Ok ? Outcome::Rejected
+                                                                                : Outcome::Unreachable;
+}
+
+ArchiveStore::Outcome ArchiveStore::rowByRow(const History::Batch& batch, std::vector<RefusedRow>& refused)
+{
+    using Kind = RefusedRow::Kind;
+    for (const History::Reading& reading : batch.readings)
+        noteMinute(reading.housing, reading.arrivalMs);
+    std::string why;
+    for (std::size_t i = 0; i < batch.readings.size(); ++i) {
+        const std::vector<History::Reading> one{batch.readings[i]};
+        const Outcome outcome = underSavepoint([&] { return insertReadings(one); }, why);
+        if (outcome == Outcome::Rejected)
+            refused.push_back({Kind::Reading, i, why});
+        else if (outcome != Outcome::Ok)
+            return outcome;
+    }
+    for (std::size_t i = 0; i < batch.events.size(); ++i) {
+        const Outcome outcome = underSavepoint([&] { return insertEvent(batch.events[i]); }, why);
+        if (outcome == Outcome::Rejected)
+            refused.push_back({Kind::Event, i, why});
+        else if (outcome != Outcome::Ok)
+            return outcome;
+    }
+    // A minute whose rollup is refused is not tried again: the raw rows
+    // are there, and a later rollup of it recomputes it from them.
+    for (const auto& [housing, minute] : completed_) {
+        const Outcome outcome =
+            underSavepoint([&, h = housing, m = minute] { return rollUp(h, m, m + minuteMs); }, why);
+        if (outcome == Outcome::Rejected)
+            refused.push_back({Kind::Rollup, static_cast<std::size_t>(housing), why});
+        else if (outcome != Outcome::Ok)
+            return outcome;
+    }
+    return exec(QStringLiteral("COMMIT"));
+}
+
+ArchiveStore::Outcome ArchiveStore::writeRowByRow(
+    const History::Batch& batch, std::vector<RefusedRow>& refused)
+{
+    refused.clear();
+    if (!isOpen())
+        return Outcome::Unreachable;
+    if (Outcome outcome = exec(QStringLiteral("BEGIN")); outcome != Outcome::Ok)
+        return outcome;
+    const Outcome outcome = rowByRow(batch, refused);
+    if (outcome != Outcome::Ok) {
+        const std::string why = lastError_;
+        exec(QStringLiteral("ROLLBACK"));
+        lastError_ = why;
+        refused.clear();
         return outcome;
     }
     completed_.clear();

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
@@ -22,6 +23,9 @@ namespace Recorder {
 // transaction per batch; a row whose key is already there is left as it is,
 // so a batch may be written again. The per-minute rollups of each minute a
 // batch completes are recomputed from the raw rows in the same transaction.
+// A batch the server refuses for what it holds (a constraint, an encoding,
+// a privilege) rather than for a lost connection is written again row by
+// row, each row under a savepoint, so that one bad row costs only itself.
 // Used on one thread only.
 class ArchiveStore {
 public:
@@ -31,6 +35,19 @@ public:
         Refused,     // the server refused the role or its password
         NoDatabase,  // the database does not exist
         NewerSchema, // written by a newer program: left alone
+        Rejected,    // the server refused what a statement holds; the connection is fine
+    };
+
+    // A row (or a minute's rollup) that writeRowByRow could not write.
+    struct RefusedRow {
+        enum class Kind {
+            Reading,
+            Event,
+            Rollup
+        };
+        Kind kind = Kind::Reading;
+        std::size_t index = 0; // into the batch's readings or events; the housing of a rollup
+        std::string why;
     };
 
     static constexpr std::int64_t minuteMs = 60000;
@@ -49,7 +66,13 @@ public:
     void close();
     bool isOpen() const { return db_.isOpen(); }
 
+    // Ok, Unreachable (nothing written: try again later) or Rejected
+    // (nothing written: writeRowByRow will find the rows at fault).
     Outcome write(const History::Batch& batch);
+    // Writes each row on its own in one transaction: Ok with `refused`
+    // naming the rows the server refused, Unreachable, or Rejected when the
+    // transaction as a whole was refused at its end.
+    Outcome writeRowByRow(const History::Batch& batch, std::vector<RefusedRow>& refused);
     // Rolls up the minutes still open (at the end of recording).
     Outcome finishRollups();
 
@@ -57,12 +80,20 @@ public:
     const std::string& lastError() const { return lastError_; }
     const History::ArchiveAddress& address() const { return address_; }
 
-    // Which outcome an error of the database means.
+    // Which outcome an error at connection time means.
     static Outcome classify(const QSqlError& error);
+    // Whether a failed statement was refused for what it holds (a
+    // constraint, an encoding, a privilege: the same rows would fail
+    // again), rather than for a lost connection or a passing condition (a
+    // full disk, a deadlock, a busy file) worth trying again.
+    static bool refusesRows(const QSqlError& error, History::ArchiveAddress::Kind kind);
 
 private:
     Outcome exec(const QString& sql);
     Outcome fail(const QSqlError& error, const char* what);
+    Outcome failConnect(const QSqlError& error);
+    Outcome rowByRow(const History::Batch& batch, std::vector<RefusedRow>& refused);
+    Outcome underSavepoint(const std::function<Outcome()>& write, std::string& why);
     Outcome createTables();
     Outcome rollUp(int housing, std::int64_t fromMs, std::int64_t toMs);
     Outcome rollUpLeftOpen(int housing);

@@ -1,11 +1,12 @@
 // kovrecorder: records a KOV instrument's readings, messages and link
 // changes into a shared archive, with no display. Exit status: 0 after
-// SIGTERM or SIGINT, 1 bad options or no ORB, 2 the archive's schema is
+// SIGTERM or SIGINT, 1 bad options, no state folder or no ORB, 2 the archive's schema is
 // newer, 3 the server refused the role or password, 4 no such database.
 #include "archive_recorder.h"
 #include "archive_writer.h"
 #include "recorder_options.h"
 #include "signal_quit.h"
+#include "state_folder.h"
 
 #include <ace/Log_Msg.h>
 
@@ -36,10 +37,16 @@ int main(int argc, char** argv)
     const auto options = Recorder::RecorderOptions::parse(argc, argv, error);
     if (!options) {
         say(error);
+        std::fputs(Recorder::RecorderOptions::usage().c_str(), stderr);
         return 1;
     }
     if (options->helpShown)
         return 0;
+    Recorder::StateFolder state;
+    if (!state.open(options->stateDir, error)) {
+        say(error);
+        return 1;
+    }
     // The ORB side's tracing stays out of the journal.
     ACE_LOG_MSG->priority_mask(
         ACE_LOG_MSG->priority_mask(ACE_Log_Msg::PROCESS) & ~LM_DEBUG & ~LM_TRACE, ACE_Log_Msg::PROCESS);
@@ -47,6 +54,9 @@ int main(int argc, char** argv)
     Recorder::ArchiveWriter::Options writerOptions;
     writerOptions.address = options->archive;
     writerOptions.bound = options->buffer;
+    writerOptions.eventBytes = options->eventBytes;
+    writerOptions.spoolPath = state.spoolPath();
+    writerOptions.refusedPath = state.refusedPath();
     writerOptions.log = say;
     writerOptions.fatal = [&app](int status, const std::string&) {
         QMetaObject::invokeMethod(
@@ -65,7 +75,12 @@ int main(int argc, char** argv)
     recorder.stop();
     const bool complete = writer.stop(std::chrono::seconds(5));
     say(std::string("stopped; ") + std::to_string(writer.written()) + " rows written this run" +
-        (complete ? "" : ", some rows not written"));
+        (complete ? "" : ", some rows not written") +
+        (writer.refused() > 0 ? ", " + std::to_string(writer.refused()) + " refused by the archive" : "") +
+        (writer.thinned() + writer.dropped() > 0
+                ? ", " + std::to_string(writer.thinned()) + " readings thinned, " +
+                    std::to_string(writer.dropped()) + " other rows dropped while it was unreachable"
+                : ""));
     // A writer still waiting on the database must not see the objects it
     // uses destroyed under it.
     if (!writer.finished())

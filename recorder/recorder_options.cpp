@@ -1,87 +1,97 @@
 #include "recorder_options.h"
 
-#include <QCommandLineParser>
-#include <QStringList>
+#include "command_options.h"
+#include "state_folder.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace Recorder {
 
 namespace {
 
-// Splits argv into the recorder's options and the ORB's words: the options
-// are few and named, every other word belongs to the ORB (whose options
-// QCommandLineParser does not know).
-void split(int argc, char** argv, QStringList& own, std::vector<std::string>& rest)
+CommandOptions commandOptions()
 {
-    own << QString::fromLocal8Bit(argv[0]);
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        const bool valued = word == "--archive" || word == "--buffer";
-        if (valued || word.rfind("--archive=", 0) == 0 || word.rfind("--buffer=", 0) == 0 ||
-            word == "--help" || word == "-h" || word == "--version") {
-            own << QString::fromLocal8Bit(argv[i]);
-            if (valued && i + 1 < argc)
-                own << QString::fromLocal8Bit(argv[++i]);
-            continue;
-        }
-        rest.push_back(word);
-    }
+    return CommandOptions("kovrecorder", "[criteria] [ORB options]",
+        "Records every reading, message and link change of a KOV instrument into an archive.\n"
+        "Words after the options go to the ORB; the first is the subscription's criteria.",
+        {
+            {"archive", "ADDRESS",
+                "The archive: postgresql://USER@HOST:PORT/DB (password from PGPASSWORD or ~/.pgpass) "
+                "or sqlite:PATH."},
+            {"buffer", "ROWS",
+                "Rows held in memory while the archive is unreachable (default " +
+                    std::to_string(RecorderOptions::defaultBuffer) + ")."},
+            {"buffer-mb", "MB",
+                "Memory the messages and link changes held may take, in MiB (default " +
+                    std::to_string(RecorderOptions::defaultBufferMb) + ")."},
+            {"state-dir", "DIR",
+                "Where the rows held at a stop wait for the next start, and refused rows are set aside "
+                "(default $STATE_DIRECTORY, else $XDG_STATE_HOME/kovrecorder or "
+                "~/.local/state/kovrecorder)."},
+            {"help", "", "Shows this help.", 'h'},
+            {"version", "", "Shows the version."},
+        });
+}
+
+bool wholeNumber(const std::string& text, unsigned long long least, unsigned long long& value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12)
+        return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return value >= least;
 }
 
 } // namespace
 
+std::string RecorderOptions::usage()
+{
+    return commandOptions().usage();
+}
+
 std::optional<RecorderOptions> RecorderOptions::parse(int argc, char** argv, std::string& error)
 {
-    QStringList own;
-    std::vector<std::string> rest;
-    split(argc, argv, own, rest);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Records every reading, message and link change of a KOV instrument into an archive.\n"
-                       "Words after the options go to the ORB; the first is the subscription's criteria."));
-    const QCommandLineOption archive(QStringLiteral("archive"),
-        QStringLiteral("The archive: postgresql://USER@HOST:PORT/DB (password from PGPASSWORD or ~/.pgpass) "
-                       "or sqlite:PATH."),
-        QStringLiteral("address"));
-    const QCommandLineOption buffer(QStringLiteral("buffer"),
-        QStringLiteral("Rows held in memory while the archive is unreachable (default 1000000)."),
-        QStringLiteral("rows"), QString::number(defaultBuffer));
-    parser.addOption(archive);
-    parser.addOption(buffer);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    if (!parser.parse(own)) {
-        error = parser.errorText().toStdString();
+    CommandOptions command = commandOptions();
+    if (!command.parse(argc, argv)) {
+        error = command.error();
         return std::nullopt;
     }
     RecorderOptions options;
-    if (parser.isSet(help) || parser.isSet(version)) {
+    if (command.isSet("help") || command.isSet("version")) {
         std::fputs(
-            (parser.isSet(help) ? parser.helpText() : QStringLiteral("kovrecorder 1.0.0\n")).toLocal8Bit(),
-            stdout);
+            (command.isSet("help") ? command.usage() : std::string("kovrecorder 1.0.0\n")).c_str(), stdout);
         options.helpShown = true;
         return options;
     }
-    if (!parser.isSet(archive)) {
+    if (!command.isSet("archive")) {
         error = "--archive is missing (postgresql://USER@HOST:PORT/DB or sqlite:PATH)";
         return std::nullopt;
     }
-    const auto address = History::ArchiveAddress::parse(parser.value(archive).toStdString(), error);
+    const auto address = History::ArchiveAddress::parse(command.value("archive"), error);
     if (!address)
         return std::nullopt;
     options.archive = *address;
-    bool number = false;
-    const qulonglong rows = parser.value(buffer).toULongLong(&number);
-    if (!number || rows < 1000) {
+    unsigned long long number = 0;
+    if (!wholeNumber(command.value("buffer", std::to_string(defaultBuffer)), 1000, number)) {
         error = "--buffer must be a whole number of rows, at least 1000";
         return std::nullopt;
     }
-    options.buffer = rows;
+    options.buffer = number;
+    if (!wholeNumber(command.value("buffer-mb", std::to_string(defaultBufferMb)), 8, number) ||
+        number > (std::size_t(1) << 20)) {
+        error = "--buffer-mb must be a whole number of MiB, at least 8";
+        return std::nullopt;
+    }
+    options.eventBytes = static_cast<std::size_t>(number) << 20;
+    options.stateDir = command.value("state-dir", StateFolder::defaultPath());
+    if (options.stateDir.empty()) {
+        error = "--state-dir names no folder";
+        return std::nullopt;
+    }
 
     // The words as the client takes them: each split further at blanks.
+    std::vector<std::string> rest = command.rest();
     std::vector<char*> words{argv[0]};
     for (std::string& word : rest)
         words.push_back(word.data());

@@ -10,19 +10,27 @@
 namespace Recorder {
 
 // The recorder's own options, taken out of the command line before the
-// remaining words (the criteria first) go to the ORB:
+// remaining words (the criteria first) go to the ORB, by the rule of
+// CommandOptions (an unknown --word before the criteria is refused):
 //   --archive postgresql://USER@HOST:PORT/DB | sqlite:PATH   (required)
-//   --buffer N   rows held while the archive is unreachable (default 10^6)
+//   --buffer N       rows held while the archive is unreachable (default 10^6)
+//   --buffer-mb MB   what the messages held may take (default 128 MiB)
+//   --state-dir DIR  where the rows held at a stop wait for the next start
 struct RecorderOptions {
     static constexpr std::size_t defaultBuffer = 1000000;
+    static constexpr std::size_t defaultBufferMb = 128;
 
     History::ArchiveAddress archive;
     std::size_t buffer = defaultBuffer;
+    std::size_t eventBytes = defaultBufferMb << 20;
+    std::string stateDir; // as given, or StateFolder::defaultPath()
     CommandWords words;
     bool helpShown = false; // --help or --version: printed, nothing else to do
 
     // Empty with `error` set when the options are wrong.
     static std::optional<RecorderOptions> parse(int argc, char** argv, std::string& error);
+    // What --help prints; after an error, on standard error.
+    static std::string usage();
 };
 
 } // namespace Recorder

@@ -1,6 +1,7 @@
 // The recorder as the package installs it: the program, its systemd unit
-// (installed, not enabled), its settings file kept on upgrade, its manual
-// page, and PostgreSQL's Qt driver among the dependencies.
+// (installed, not enabled, with its state folder), its settings file kept
+// on upgrade, its manual page, and PostgreSQL's Qt driver among the
+// dependencies.
 #include "child_process.h"
 
 #include <QFile>
@@ -31,7 +32,13 @@ TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
     EXPECT_NE(
         conffiles.text(ChildProcess::Stream::Output).find("/etc/default/kovrecorder"), std::string::npos);
 
+    // The state folder keeps what a stop held for the next start.
+    QFile unit(root.path() + "/usr/lib/systemd/system/kovrecorder.service");
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(unit.readAll().contains("\nStateDirectory=kovrecorder\n"));
+
     ChildProcess help((root.path() + "/usr/bin/kovrecorder").toStdString(), {"--help"});
     EXPECT_EQ(help.waitForExit(30s), 0);
-    EXPECT_NE(help.text(ChildProcess::Stream::Output).find("--archive"), std::string::npos);
+    for (const char* option : {"--archive", "--state-dir", "--buffer-mb"})
+        EXPECT_NE(help.text(ChildProcess::Stream::Output).find(option), std::string::npos) << option;
 }

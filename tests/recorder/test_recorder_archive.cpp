@@ -1,24 +1,39 @@
 // kovrecorder against a private PostgreSQL cluster and kovsim: what it
-// writes, what survives an outage of the database, what it refuses.
+// writes, what survives an outage of the database or a stop during one,
+// what it refuses and what the archive refuses.
 #include "child_process.h"
+#include "file_text.h"
 #include "history_source_factory.h"
 #include "naming_service_process.h"
 #include "postgres_cluster.h"
 #include "postgres_history_source.h"
 #include "simulator_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <memory>
+#include <regex>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 constexpr std::int64_t always = std::numeric_limits<std::int64_t>::max();
+
+// VmHWM of a process in kB; -1 if it cannot be read.
+long peakResidentKb(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
 
 class RecorderArchive : public ::testing::Test {
 protected:
@@ -31,12 +46,31 @@ protected:
         names_ = std::make_unique<NamingServiceProcess>();
     }
 
-    std::unique_ptr<ChildProcess> recorder(const std::string& url)
+    // Each recorder of a test keeps its rows in a state folder of its own
+    // (the first one's unless told).
+    std::unique_ptr<ChildProcess> recorder(
+        const std::string& url, const std::vector<std::string>& options = {}, const TempDir* state = nullptr)
     {
-        std::vector<std::string> args{"--archive", url, "KOV"};
+        std::vector<std::string> args{"--archive", url, "--state-dir", (state ? *state : state_).path()};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back("KOV");
         for (const std::string& word : names_->orbArgs())
             args.push_back(word);
         return std::make_unique<ChildProcess>(KOV_RECORDER_PATH, args);
+    }
+
+    // Until kovsim has handed every event pushed to the recorder (twice
+    // seen, for the one that may still be under way), at most 30 s.
+    void delivered()
+    {
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        for (int empty = 0; empty < 2; std::this_thread::sleep_for(20ms)) {
+            ASSERT_LT(std::chrono::steady_clock::now(), end) << "kovsim still has events to deliver";
+            sim_->send("list");
+            const auto line = sim_->waitForLine("^consumer id=.* pending=", 5s);
+            ASSERT_TRUE(line) << "no consumer listed";
+            empty = line->find("pending=0") != std::string::npos ? empty + 1 : 0;
+        }
     }
 
     void startSimulator(std::vector<std::string> args, int subscribers)
@@ -66,6 +100,7 @@ protected:
         return count;
     }
 
+    TempDir state_;
     std::unique_ptr<PostgresCluster> db_;
     std::unique_ptr<NamingServiceProcess> names_;
     std::unique_ptr<SimulatorProcess> sim_;
@@ -159,8 +194,9 @@ TEST_F(RecorderArchive, RefusalsEndWithTheirStatus)
 
 TEST_F(RecorderArchive, TwoRecordersOnOneArchiveWriteEachRowOnce)
 {
+    const TempDir otherState;
     auto first = recorder(db_->url());
-    auto second = recorder(db_->url());
+    auto second = recorder(db_->url(), {}, &otherState);
     startSimulator({"--scenario", "none"}, 2);
     for (int i = 0; i < 300; ++i)
         sim_->send("push reading " + std::to_string(i % 2) + " " + std::to_string(i) + " 40 0");
@@ -180,6 +216,93 @@ TEST_F(RecorderArchive, ADroppedLinkIsRecordedAndHealsItself)
     EXPECT_EQ(rowsOnceSettled("readings", 1, 10s), 1);
     EXPECT_EQ(db_->query("SELECT string_agg(kind || ':' || reason, ',' ORDER BY time_ms) FROM link_changes"),
         "0:,1:the event channel dropped the recorder,2:");
+}
+
+// A constraint a person added stands for every refusal that is not a lost
+// connection: the rows it refuses are set aside with the reason, the rows
+// around them are written, and so is what comes after.
+TEST_F(RecorderArchive, ARefusedRowIsSetAsideAndTheRestIsWritten)
+{
+    auto rec = recorder(db_->url());
+    ASSERT_TRUE(rec->waitForLine(ChildProcess::Stream::Error, "recording into", 15s));
+    db_->query("ALTER TABLE readings ADD CONSTRAINT sane CHECK (temperature < 1000)");
+    db_->query("ALTER TABLE messages ADD CONSTRAINT clean CHECK (message_text NOT LIKE '%poison%')");
+    startSimulator({"--scenario", "none"}, 1);
+    for (int i = 0; i < 40; ++i)
+        sim_->send(
+            "push reading " + std::to_string(i % 2) + " " + (i == 17 ? "5000" : std::to_string(i)) + " 40 0");
+    for (const char* text : {"Humidity rising", "poison pill", "Water in the spectrograph housing"})
+        sim_->send(std::string("push message alarm ") + text);
+    EXPECT_EQ(rowsOnceSettled("messages", 2, 15s), 2);
+    EXPECT_EQ(rowsOnceSettled("readings", 39, 5s), 39);
+    sim_->send("push reading 0 41 40 0");
+    EXPECT_EQ(rowsOnceSettled("readings", 40, 10s), 40) << "nothing written after the refusal";
+
+    const std::string refused = FileText::read(state_.file("refused.spool"));
+    EXPECT_NE(refused.find("\tpoison pill\n"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\t5000\t40\t0\n"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("violates check constraint \"sane\""), std::string::npos) << refused;
+    EXPECT_EQ(rec->terminate(10s), 0);
+    const std::string said = rec->text(ChildProcess::Stream::Error);
+    EXPECT_NE(said.find("writing it row by row"), std::string::npos) << said;
+    EXPECT_NE(said.find("2 refused by the archive"), std::string::npos) << said;
+}
+
+// SIGTERM while the database is away: what is held waits in the state
+// folder, and the next start writes it first. Every row once.
+TEST_F(RecorderArchive, AStopDuringAnOutageKeepsTheRowsForTheNextStart)
+{
+    auto rec = recorder(db_->url());
+    startSimulator({"--scenario", "none"}, 1);
+    ASSERT_TRUE(rec->waitForLine(ChildProcess::Stream::Error, "recording into", 15s));
+    sim_->send("push reading 0 0 40 0");
+    ASSERT_EQ(rowsOnceSettled("readings", 1, 10s), 1);
+    db_->stop();
+    for (int i = 1; i < 300; ++i)
+        sim_->send("push reading " + std::to_string(i % 2) + " " + std::to_string(i) + " 40 0");
+    sim_->send("push message alarm Water in the spectrograph housing");
+    ASSERT_NO_FATAL_FAILURE(delivered());
+    EXPECT_EQ(rec->terminate(10s), 0);
+    const std::string spool = state_.file("held.spool");
+    EXPECT_NE(rec->text(ChildProcess::Stream::Error).find("kept in " + spool), std::string::npos)
+        << rec->text(ChildProcess::Stream::Error);
+    ASSERT_TRUE(FileText::exists(spool));
+
+    db_->start();
+    auto next = recorder(db_->url());
+    EXPECT_TRUE(next->waitForLine(ChildProcess::Stream::Error, "kept at the last stop are written$", 20s))
+        << next->text(ChildProcess::Stream::Error);
+    EXPECT_EQ(rowsOnceSettled("readings", 300, 5s), 300);
+    EXPECT_EQ(db_->query("SELECT count(DISTINCT temperature) FROM readings"), "300");
+    EXPECT_EQ(db_->query("SELECT count(*) FROM messages"), "1");
+    EXPECT_EQ(db_->query("SELECT string_agg(kind || ':' || reason, ',' ORDER BY time_ms) FROM link_changes"),
+        "0:,1:the recorder stopped,0:");
+    EXPECT_FALSE(FileText::exists(spool));
+}
+
+// Texts of 1 MB (the longest kovsim takes) while the archive is away: the
+// recorder holds what its byte bound allows, counts the rest, and its
+// memory stays near that bound.
+TEST_F(RecorderArchive, LongTextsDuringAnOutageStayWithinTheByteBound)
+{
+    auto rec = recorder(db_->url(), {"--buffer-mb", "8"});
+    startSimulator({"--scenario", "none"}, 1);
+    ASSERT_TRUE(rec->waitForLine(ChildProcess::Stream::Error, "recording into", 15s));
+    db_->stop();
+    const long before = peakResidentKb(rec->pid());
+    const std::string text(1000000, 'x');
+    for (int i = 0; i < 48; ++i)
+        sim_->send("push message warning " + std::to_string(i) + text);
+    ASSERT_NO_FATAL_FAILURE(delivered());
+    const long grown = peakResidentKb(rec->pid()) - before;
+    EXPECT_EQ(rec->terminate(10s), 0);
+    const std::string said = rec->text(ChildProcess::Stream::Error);
+    std::smatch dropped;
+    ASSERT_TRUE(std::regex_search(said, dropped, std::regex(", (\\d+) other rows dropped"))) << said;
+    EXPECT_GE(std::stoi(dropped[1]), 36) << said;
+    // 48 MB offered: the 8 MiB held and a few texts under way.
+    EXPECT_LT(grown, 28 * 1024) << "peak resident size grew by " << grown << " kB";
+    RecordProperty("peak_growth_kb", std::to_string(grown));
 }
 
 TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
