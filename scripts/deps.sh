@@ -9,6 +9,7 @@ KOV_BUILD_PACKAGES=(
   libomniorb4-dev omniidl omniorb-idl libcos4-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-multimedia-dev
   libqcustomplot-dev
+  libsqlite3-dev libpq-dev
 )
 # Running them on this machine: a private naming service (omniNames, nameclt)
 # and, without a display, a private desktop driven through the accessibility bus.
