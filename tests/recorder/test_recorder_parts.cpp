@@ -34,21 +34,56 @@ TEST(ArchiveAddress, NamesAnArchiveOrSaysWhyNot)
     }
 }
 
-TEST(RecordKeys, ReadingsOfOneSecondTakeItsMillisecondsInTurn)
+TEST(RecordKeys, ReadingsKeepTheInstrumentsSecondAndCountWithinIt)
 {
     const std::int64_t now = 1700000000500;
-    Recorder::RecordKeys keys;
-    // (housing, instrument seconds) -> key
-    const std::tuple<int, std::int64_t, std::int64_t> cases[] = {{0, 1700000000, 1700000000000},
-        {0, 1700000000, 1700000000001}, {1, 1700000000, 1700000000000}, {0, 1700000001, 1700000001000},
-        {0, 1699999999, 1700000001001}, {1, 0, now}, {1, 0, now + 1}};
-    for (const auto& [housing, seconds, key] : cases) {
-        History::Reading reading{housing, seconds};
+    const std::int64_t s = 1700000000;
+    // (housing, instrument seconds) -> (arrival_ms, seq)
+    struct Case {
+        int housing;
+        std::int64_t seconds, key;
+        int seq;
+    };
+    const Case cases[] = {
+        {0, s, s * 1000, 0}, {0, s, s * 1000, 1}, {1, s, s * 1000, 0}, {0, s + 1, s * 1000 + 1000, 0},
+        {0, s - 1, s * 1000 - 1000, 0},         // the instrument's clock stepped back
+        {0, s, s * 1000, 2},                    // and on into a second it had used
+        {0, s + 80000, s * 1000 + 80000000, 0}, // stamped 22 hours ahead
+        {0, s + 2, s * 1000 + 2000, 0},         // which moves no later key
+        {1, 0, now, 0}, {1, 0, now, 1},         // no clock: the arrival time
+    };
+    Recorder::RecordKeys keys, second;
+    for (const Case& c : cases) {
+        History::Reading reading{c.housing, c.seconds}, same = reading;
         ASSERT_TRUE(keys.key(reading, now));
-        EXPECT_EQ(reading.arrivalMs, key) << housing << " " << seconds;
+        EXPECT_EQ(reading.arrivalMs, c.key) << c.housing << " " << c.seconds;
+        EXPECT_EQ(reading.seq, c.seq) << c.housing << " " << c.seconds;
+        // A second recorder that saw the same readings gives the same keys.
+        ASSERT_TRUE(second.key(same, now));
+        EXPECT_EQ(std::make_pair(same.arrivalMs, same.seq), std::make_pair(reading.arrivalMs, reading.seq));
     }
-    History::Reading unknown{7, 1700000000};
+    History::Reading unknown{7, s};
     EXPECT_FALSE(keys.key(unknown, now));
+}
+
+TEST(RecordKeys, EventsOfOneTimeNeverShareAKey)
+{
+    const std::int64_t now = 1700000000500;
+    Recorder::RecordKeys keys(1), laterRun(2);
+    History::MessageRecord first{0, 1700000000}, again = first;
+    keys.key(first, now);
+    keys.key(again, now);
+    EXPECT_EQ(first.arrivalMs, again.arrivalMs);
+    EXPECT_NE(first.seq, again.seq);
+    // A later run whose clock was set back to the same millisecond.
+    History::LinkChange before{}, same{}, after{};
+    keys.key(before, now);
+    keys.key(same, now);
+    laterRun.key(after, now);
+    EXPECT_EQ(after.timeMs, before.timeMs);
+    EXPECT_NE(before.seq, same.seq);
+    EXPECT_NE(after.seq, before.seq);
+    EXPECT_NE(after.seq, same.seq);
 }
 
 TEST(ArchiveBuffer, PastItsBoundThinsReadingsAcrossTheWholeSpanAndKeepsMessages)
