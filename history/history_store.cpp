@@ -73,6 +73,7 @@ HistoryStore::HistoryStore(
       interrupt_(std::move(interrupt))
 {
     lastArrival_.fill(none);
+    newest_.fill(Newest{none, 0});
     openMinute_.fill(none);
 }
 
@@ -88,8 +89,8 @@ bool HistoryStore::isOpen() const
 
 void HistoryStore::close()
 {
-    for (auto* query :
-        {&insertReading_, &insertMessage_, &insertSetpoint_, &insertLink_, &insertAlarm_, &rollUp_})
+    for (auto* query : {&appendReading_, &insertReading_, &insertMessage_, &insertSetpoint_, &insertLink_,
+             &insertAlarm_, &rollUp_})
         query->reset();
     interrupt_->detach();
     if (db_.isValid()) {
@@ -208,7 +209,12 @@ Fault HistoryStore::prepareStatements()
     };
     // Each row takes the next number of its time: a clock that stepped
     // back, or a burst within one millisecond, keeps every row and its time.
+    // A reading after the newest one is appended with the number it must
+    // have (half the work), unless that key is taken after all.
     const Statement statements[] = {
+        {&appendReading_,
+            "INSERT INTO readings (housing, arrival_ms, seq, reading_time, temperature, humidity, water) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
         {&insertReading_,
             "INSERT INTO readings (housing, arrival_ms, seq, reading_time, temperature, humidity, water) "
             "SELECT ?, ?, coalesce(max(seq) + 1, 0), ?, ?, ?, ? FROM readings WHERE housing = ? AND "
@@ -317,6 +323,23 @@ Fault HistoryStore::insertReading(const Reading& reading)
         if (openMinute_[housing] != none)
             completed_.emplace_back(housing, openMinute_[housing]);
         openMinute_[housing] = minute;
+    }
+    Newest& newest = newest_[housing];
+    if (reading.arrivalMs >= newest.timeMs) {
+        const int seq = reading.arrivalMs == newest.timeMs ? newest.nextSeq : 0;
+        newest = Newest{reading.arrivalMs, seq + 1};
+        QSqlQuery& query = *appendReading_;
+        query.bindValue(0, housing);
+        query.bindValue(1, arrival);
+        query.bindValue(2, seq);
+        query.bindValue(3, static_cast<qlonglong>(reading.readingTime));
+        query.bindValue(4, value(reading.temperature));
+        query.bindValue(5, value(reading.humidity));
+        query.bindValue(6, reading.water ? 1 : 0);
+        if (!query.exec())
+            return fail(query.lastError(), "insert reading");
+        if (query.numRowsAffected() == 1)
+            return Fault::None;
     }
     QSqlQuery& query = *insertReading_;
     query.bindValue(0, housing);

@@ -108,9 +108,16 @@ private:
     std::string path_;
     QString connection_;
     QSqlDatabase db_;
-    std::unique_ptr<QSqlQuery> insertReading_, insertMessage_, insertSetpoint_, insertLink_, insertAlarm_,
-        rollUp_;
+    std::unique_ptr<QSqlQuery> appendReading_, insertReading_, insertMessage_, insertSetpoint_, insertLink_,
+        insertAlarm_, rollUp_;
     std::shared_ptr<SqlInterrupt> interrupt_;
+    // The newest reading of each housing as this store wrote it: the next
+    // one at or after it is appended without looking up its number.
+    struct Newest {
+        std::int64_t timeMs;
+        int nextSeq;
+    };
+    std::array<Newest, Housing::count> newest_{};
     std::array<std::int64_t, Housing::count> lastArrival_{};
     std::array<std::int64_t, Housing::count> openMinute_{};
     std::vector<std::pair<int, std::int64_t>> completed_; // (housing, minute) to roll up

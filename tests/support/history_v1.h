@@ -15,7 +15,8 @@ inline std::vector<std::string> historyV1Statements(bool sqlite)
         "reading_time BIGINT NOT NULL, temperature DOUBLE PRECISION, humidity DOUBLE PRECISION, "
         "water SMALLINT NOT NULL, PRIMARY KEY (housing, arrival_ms)" +
             keyed,
-        "CREATE TABLE messages (arrival_ms BIGINT NOT NULL, seq INTEGER NOT NULL, priority SMALLINT NOT NULL, "
+        "CREATE TABLE messages (arrival_ms BIGINT NOT NULL, seq INTEGER NOT NULL, priority SMALLINT NOT "
+        "NULL, "
         "instrument_time BIGINT NOT NULL, message_text TEXT NOT NULL, PRIMARY KEY (arrival_ms, seq)" +
             keyed,
         // A burst as version 1 stored it: the second reading moved on by one.
