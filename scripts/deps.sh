@@ -22,9 +22,9 @@ KOV_RUN_PACKAGES=(
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
 # for what it says of the client, lintian for the package, PostgreSQL for
-# the archive tests.
+# the archive tests, faketime for a clock set wrong.
 KOV_TEST_PACKAGES=(
-  libgtest-dev googletest postgresql-15
+  libgtest-dev googletest postgresql-15 faketime
   clang libclang-rt-dev
   orca
   lintian
