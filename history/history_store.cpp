@@ -213,11 +213,11 @@ Fault HistoryStore::prepareStatements()
     // have (half the work), unless that key is taken after all.
     const Statement statements[] = {
         {&appendReading_,
-            "INSERT INTO readings (housing, arrival_ms, seq, reading_time, temperature, humidity, water) "
+            "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water, seq) "
             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
         {&insertReading_,
-            "INSERT INTO readings (housing, arrival_ms, seq, reading_time, temperature, humidity, water) "
-            "SELECT ?, ?, coalesce(max(seq) + 1, 0), ?, ?, ?, ? FROM readings WHERE housing = ? AND "
+            "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water, seq) "
+            "SELECT ?, ?, ?, ?, ?, ?, coalesce(max(seq) + 1, 0) FROM readings WHERE housing = ? AND "
             "arrival_ms = ?"},
         {&insertMessage_,
             "INSERT INTO messages (arrival_ms, seq, priority, instrument_time, message_text) "
@@ -324,34 +324,31 @@ Fault HistoryStore::insertReading(const Reading& reading)
             completed_.emplace_back(housing, openMinute_[housing]);
         openMinute_[housing] = minute;
     }
+    // Both statements take the row's values first, then its number or where to look it up.
+    auto bindRow = [&](QSqlQuery& query) {
+        query.bindValue(0, housing);
+        query.bindValue(1, arrival);
+        query.bindValue(2, static_cast<qlonglong>(reading.readingTime));
+        query.bindValue(3, value(reading.temperature));
+        query.bindValue(4, value(reading.humidity));
+        query.bindValue(5, reading.water ? 1 : 0);
+    };
     Newest& newest = newest_[housing];
     if (reading.arrivalMs >= newest.timeMs) {
         const int seq = reading.arrivalMs == newest.timeMs ? newest.nextSeq : 0;
         newest = Newest{reading.arrivalMs, seq + 1};
-        QSqlQuery& query = *appendReading_;
-        query.bindValue(0, housing);
-        query.bindValue(1, arrival);
-        query.bindValue(2, seq);
-        query.bindValue(3, static_cast<qlonglong>(reading.readingTime));
-        query.bindValue(4, value(reading.temperature));
-        query.bindValue(5, value(reading.humidity));
-        query.bindValue(6, reading.water ? 1 : 0);
-        if (!query.exec())
-            return fail(query.lastError(), "insert reading");
-        if (query.numRowsAffected() == 1)
+        bindRow(*appendReading_);
+        appendReading_->bindValue(6, seq);
+        if (!appendReading_->exec())
+            return fail(appendReading_->lastError(), "insert reading");
+        if (appendReading_->numRowsAffected() == 1)
             return Fault::None;
     }
-    QSqlQuery& query = *insertReading_;
-    query.bindValue(0, housing);
-    query.bindValue(1, arrival);
-    query.bindValue(2, static_cast<qlonglong>(reading.readingTime));
-    query.bindValue(3, value(reading.temperature));
-    query.bindValue(4, value(reading.humidity));
-    query.bindValue(5, reading.water ? 1 : 0);
-    query.bindValue(6, housing);
-    query.bindValue(7, arrival);
-    if (!query.exec())
-        return fail(query.lastError(), "insert reading");
+    bindRow(*insertReading_);
+    insertReading_->bindValue(6, housing);
+    insertReading_->bindValue(7, arrival);
+    if (!insertReading_->exec())
+        return fail(insertReading_->lastError(), "insert reading");
     return Fault::None;
 }
 

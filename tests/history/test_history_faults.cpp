@@ -4,6 +4,7 @@
 #include "history_queue.h"
 #include "history_store.h"
 #include "history_writer.h"
+#include "sqlite_file.h"
 #include "sqlite_history_source.h"
 #include "temp_dir.h"
 
@@ -47,14 +48,7 @@ void fillStore(const std::string& path)
 
 void setSchemaVersion(const std::string& path, int version)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version"));
-        db.setDatabaseName(QString::fromStdString(path));
-        ASSERT_TRUE(db.open());
-        ASSERT_TRUE(
-            QSqlQuery(db).exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version)));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("version"));
+    ASSERT_EQ(runOnSqliteFile(path, {"UPDATE schema_version SET version = " + std::to_string(version)}), "");
 }
 
 template<class Done>

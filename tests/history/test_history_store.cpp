@@ -4,11 +4,10 @@
 #include "history_store.h"
 #include "history_v1.h"
 #include "kov_instrument_config.h"
+#include "sqlite_file.h"
 #include "sqlite_history_source.h"
 #include "temp_dir.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -222,14 +221,7 @@ TEST(HistorySchema, AnOlderFileIsBroughtUpToDateInPlace)
 {
     TempDir dir;
     const std::string path = dir.file("kovhistory.db");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
-        db.setDatabaseName(QString::fromStdString(path));
-        ASSERT_TRUE(db.open());
-        for (const std::string& statement : historyV1Statements(true))
-            ASSERT_TRUE(QSqlQuery(db).exec(QString::fromStdString(statement))) << statement;
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    ASSERT_EQ(runOnSqliteFile(path, historyV1Statements(true)), "");
 
     HistoryStore store(path, "upgrade");
     ASSERT_EQ(store.open(), Fault::None) << store.lastError();

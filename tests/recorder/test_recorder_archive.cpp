@@ -10,10 +10,9 @@
 #include "postgres_history_source.h"
 #include "record_keys.h"
 #include "simulator_process.h"
+#include "sqlite_file.h"
 #include "temp_dir.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -22,6 +21,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -59,9 +59,14 @@ protected:
     {
         long count = -1;
         for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(200ms))
-            if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
-                break;
+             std::this_thread::sleep_for(200ms)) {
+            try {
+                if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
+                    break;
+            } catch (const std::runtime_error&) {
+                // The recorder has not made its tables yet.
+            }
+        }
         std::this_thread::sleep_for(1s); // and nothing more comes
         return std::stol(db_->query("SELECT count(*) FROM " + table));
     }
@@ -214,17 +219,11 @@ TEST_F(RecorderArchive, AnOlderArchiveIsBroughtUpToDateInPlace)
     for (const bool sqlite : {true, false}) {
         SCOPED_TRACE(sqlite ? "sqlite" : "postgresql");
         const std::string url = sqlite ? "sqlite:" + dir.file("archive.db") : db_->url();
-        if (sqlite) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
-            db.setDatabaseName(QString::fromStdString(dir.file("archive.db")));
-            ASSERT_TRUE(db.open());
-            for (const std::string& statement : historyV1Statements(true))
-                ASSERT_TRUE(QSqlQuery(db).exec(QString::fromStdString(statement))) << statement;
-        } else {
+        if (sqlite)
+            ASSERT_EQ(runOnSqliteFile(dir.file("archive.db"), historyV1Statements(true)), "");
+        else
             for (const std::string& statement : historyV1Statements(false))
                 db_->query(statement);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("v1"));
 
         std::string error;
         const auto address = *History::ArchiveAddress::parse(url, error);

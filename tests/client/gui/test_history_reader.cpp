@@ -2,11 +2,10 @@
 // runs in the database (a window closed at exit): nothing is left running.
 #include "history_reader.h"
 #include "spin_until.h"
+#include "sqlite_file.h"
 #include "sqlite_history_source.h"
 #include "temp_dir.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,17 +19,12 @@ TEST(HistoryReader, EndsAtOnceWhileAQuestionRunsInTheDatabase)
 {
     TempDir dir;
     const std::string path = dir.file("kovhistory.db");
-    {
-        // Readings without end, none of them in the range asked for.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("endless"));
-        db.setDatabaseName(QString::fromStdString(path));
-        ASSERT_TRUE(db.open());
-        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral(
-            "CREATE VIEW readings AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
-            "SELECT 0 AS housing, -x AS arrival_ms, 0 AS reading_time, 20.0 AS temperature, "
-            "40.0 AS humidity, 0 AS water FROM n")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("endless"));
+    // Readings without end, none of them in the range asked for.
+    ASSERT_EQ(runOnSqliteFile(path,
+                  {"CREATE VIEW readings AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+                   "SELECT 0 AS housing, -x AS arrival_ms, 0 AS reading_time, 20.0 AS temperature, "
+                   "40.0 AS humidity, 0 AS water FROM n"}),
+        "");
 
     QObject context;
     std::atomic<bool> asked{false};
