@@ -2,8 +2,8 @@
 
 namespace History {
 
-HistoryQueue::HistoryQueue(std::size_t readingCapacity, std::size_t eventCapacity)
-    : readingCapacity_(readingCapacity), eventCapacity_(eventCapacity)
+HistoryQueue::HistoryQueue(std::size_t readingCapacity, std::size_t eventCapacity, std::size_t eventBytes)
+    : readingCapacity_(readingCapacity), eventCapacity_(eventCapacity), eventBytes_(eventBytes)
 {
     reserve(queued_);
 }
@@ -30,17 +30,31 @@ void HistoryQueue::push(const Reading& reading)
         this->wake();
 }
 
+std::size_t HistoryQueue::textBytes(const Event& event)
+{
+    if (const auto* message = std::get_if<MessageRecord>(&event))
+        return message->text.size();
+    if (const auto* link = std::get_if<LinkChange>(&event))
+        return link->reason.size();
+    if (const auto* alarm = std::get_if<AlarmRecord>(&event))
+        return alarm->point.size() + alarm->user.size();
+    return 0;
+}
+
 void HistoryQueue::push(Event event)
 {
+    const std::size_t bytes = textBytes(event);
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queued_.events.size() >= eventCapacity_) {
+        if (queued_.events.size() >= eventCapacity_ || bytes > eventBytes_ - bytes_) {
             ++lost_;
             return;
         }
         queued_.events.push_back(std::move(event));
-        wake = queued_.events.size() == eventCapacity_ / 2;
+        const bool halfBytes = bytes_ < eventBytes_ / 2 && bytes_ + bytes >= eventBytes_ / 2;
+        bytes_ += bytes;
+        wake = queued_.events.size() == eventCapacity_ / 2 || halfBytes;
     }
     if (wake)
         this->wake();
@@ -53,6 +67,7 @@ void HistoryQueue::take(Batch& batch)
     std::lock_guard<std::mutex> lock(mutex_);
     std::swap(batch.readings, queued_.readings);
     std::swap(batch.events, queued_.events);
+    bytes_ = 0;
 }
 
 void HistoryQueue::wake()
@@ -74,6 +89,12 @@ std::uint64_t HistoryQueue::lost() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return lost_;
+}
+
+std::size_t HistoryQueue::bytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bytes_;
 }
 
 } // namespace History

@@ -10,7 +10,9 @@
 // record. They travel on the GUI thread as Qt signal arguments (copied, so a
 // receiver may queue them) and are what the history store writes and reads
 // back. Times are UTC milliseconds since 1970 unless a field says otherwise;
-// housings are 0 (electronics) and 1 (spectrograph).
+// housings are 0 (electronics) and 1 (spectrograph). `seq` tells apart
+// records of one kind and time where the key is given on arrival (the
+// recorder's); the local history file numbers its rows itself.
 namespace History {
 
 inline constexpr double noData = std::numeric_limits<double>::quiet_NaN();
@@ -24,6 +26,7 @@ struct Reading {
     double temperature = noData; // degrees Celsius
     double humidity = noData;    // percent relative humidity
     bool water = false;          // the water sensor is in alarm
+    int seq = 0;
 };
 
 // One message as the message list shows it (plain texts already wrapped).
@@ -32,6 +35,7 @@ struct MessageRecord {
     std::int64_t instrumentTime = 0; // the message's own arrival_time, as sent
     std::int64_t arrivalMs = 0;
     std::string text; // UTF-8
+    int seq = 0;
 };
 
 // Which of a housing's four setpoints.
@@ -60,6 +64,7 @@ struct LinkChange {
     LinkEvent kind = LinkEvent::Connected;
     std::string reason; // why a link was lost; empty otherwise
     std::int64_t timeMs = 0;
+    int seq = 0;
 };
 
 // A latched alarm's life, as the alarm engine journals it.

@@ -1,6 +1,35 @@
 #include "history_schema.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
 namespace HistorySchema {
+
+namespace {
+
+// The readings' columns from version 2 on.
+constexpr const char* readingColumns =
+    "housing SMALLINT NOT NULL, arrival_ms BIGINT NOT NULL, seq INTEGER NOT NULL DEFAULT 0, "
+    "reading_time BIGINT NOT NULL, temperature DOUBLE PRECISION, humidity DOUBLE PRECISION, "
+    "water SMALLINT NOT NULL";
+
+// What each version changed, in order. A change of a key goes here as a
+// KeyColumn; a new table needs no entry (createStatements makes it).
+struct Upgrade {
+    int to;
+    std::vector<KeyColumn> keyColumns;
+};
+
+const Upgrade upgrades[] = {
+    // Readings of one millisecond: a sequence, instead of moving the time.
+    {2,
+        {{"readings", readingColumns, "housing, arrival_ms, reading_time, temperature, humidity, water",
+            "seq INTEGER NOT NULL DEFAULT 0", "housing, arrival_ms, seq"}}},
+};
+
+} // namespace
 
 std::vector<std::string> createStatements(Dialect dialect)
 {
@@ -8,13 +37,8 @@ std::vector<std::string> createStatements(Dialect dialect)
     const std::string keyed = dialect == Dialect::Sqlite ? ") WITHOUT ROWID" : ")";
     return {
         "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL PRIMARY KEY)",
-        // Two readings of one housing in the same millisecond: the later
-        // one is stored one millisecond on.
-        "CREATE TABLE IF NOT EXISTS readings ("
-        "housing SMALLINT NOT NULL, arrival_ms BIGINT NOT NULL, reading_time BIGINT NOT NULL, "
-        "temperature DOUBLE PRECISION, humidity DOUBLE PRECISION, water SMALLINT NOT NULL, "
-        "PRIMARY KEY (housing, arrival_ms)" +
-            keyed,
+        std::string("CREATE TABLE IF NOT EXISTS readings (") + readingColumns +
+            ", PRIMARY KEY (housing, arrival_ms, seq)" + keyed,
         // One row per housing and minute of arrival (minute_ms its start).
         "CREATE TABLE IF NOT EXISTS rollups ("
         "housing SMALLINT NOT NULL, minute_ms BIGINT NOT NULL, "
@@ -45,6 +69,65 @@ std::vector<std::string> createStatements(Dialect dialect)
         "point TEXT NOT NULL, user_name TEXT NOT NULL, PRIMARY KEY (time_ms, seq)" +
             keyed,
     };
+}
+
+std::vector<std::string> addKeyColumn(Dialect dialect, const KeyColumn& change)
+{
+    const std::string table = change.table;
+    if (dialect == Dialect::Postgres)
+        return {"ALTER TABLE " + table + " ADD COLUMN " + change.column,
+            "ALTER TABLE " + table + " DROP CONSTRAINT " + table + "_pkey",
+            "ALTER TABLE " + table + " ADD PRIMARY KEY (" + change.key + ")"};
+    const std::string copy = table + "_upgrade";
+    const std::string copied = change.copied;
+    return {
+        "CREATE TABLE " + copy + " (" + change.columns + ", PRIMARY KEY (" + change.key + ")) WITHOUT ROWID",
+        "INSERT INTO " + copy + " (" + copied + ") SELECT " + copied + " FROM " + table,
+        "DROP TABLE " + table, "ALTER TABLE " + copy + " RENAME TO " + table};
+}
+
+std::vector<std::string> upgradeStatements(Dialect dialect, int from)
+{
+    std::vector<std::string> statements;
+    if (from > 0) {
+        for (const Upgrade& upgrade : upgrades) {
+            if (upgrade.to <= from)
+                continue;
+            for (const KeyColumn& change : upgrade.keyColumns)
+                for (std::string& statement : addKeyColumn(dialect, change))
+                    statements.push_back(std::move(statement));
+        }
+    }
+    for (std::string& statement : createStatements(dialect))
+        statements.push_back(std::move(statement));
+    // One row per version the store has had; max(version) is the one.
+    if (from < version)
+        statements.push_back("INSERT INTO schema_version (version) VALUES (" + std::to_string(version) + ")");
+    return statements;
+}
+
+Prepared prepare(QSqlDatabase& db, Dialect dialect, int& from, QSqlError& error, std::string& failed)
+{
+    QSqlQuery query(db);
+    auto fail = [&](const std::string& statement) {
+        error = query.lastError();
+        failed = statement;
+        return Prepared::Failed;
+    };
+    const std::string createVersion = createStatements(dialect).front();
+    if (!query.exec(QString::fromStdString(createVersion)))
+        return fail(createVersion);
+    const char* readVersion = "SELECT max(version) FROM schema_version";
+    if (!query.exec(QString::fromLatin1(readVersion)) || !query.next())
+        return fail(readVersion);
+    from = query.value(0).isNull() ? 0 : query.value(0).toInt();
+    query.finish();
+    if (from > version)
+        return Prepared::Newer;
+    for (const std::string& statement : upgradeStatements(dialect, from))
+        if (!query.exec(QString::fromStdString(statement)))
+            return fail(statement);
+    return Prepared::Ready;
 }
 
 const char* const rollUpStatement =

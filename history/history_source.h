@@ -59,6 +59,10 @@ public:
     // "archive kov@db1:5432/kov".
     virtual std::string description() const = 0;
     virtual std::string lastError() const = 0;
+
+    // Any thread: the question under way, and every later one, fails at
+    // once (the program is ending and will not wait for the answer).
+    virtual void interrupt() {}
 };
 
 } // namespace History

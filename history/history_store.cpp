@@ -2,6 +2,7 @@
 
 #include "history_schema.h"
 
+#include <QDateTime>
 #include <QSqlError>
 #include <QVariant>
 
@@ -26,32 +27,53 @@ std::int64_t minuteOf(std::int64_t ms)
 }
 
 // What a retention step trims: a table, its time column and, for the
-// per-housing tables, the housing.
+// per-housing tables, the housing; and the record that shows whether the
+// clock ran on past the limit (a housing's readings or rollups, or -1:
+// both housings' rollups).
 struct TrimTarget {
     const char* table;
     const char* timeColumn;
     int housing; // -1: the table has none
     int Retention::*days;
+    const char* recordTable;
+    const char* recordColumn;
+    int recordHousing;
 };
 
 constexpr TrimTarget trimTargets[] = {
-    {"readings", "arrival_ms", 0, &Retention::rawDays},
-    {"readings", "arrival_ms", 1, &Retention::rawDays},
-    {"rollups", "minute_ms", 0, &Retention::rollupDays},
-    {"rollups", "minute_ms", 1, &Retention::rollupDays},
-    {"messages", "arrival_ms", -1, &Retention::eventDays},
-    {"setpoint_changes", "time_ms", -1, &Retention::eventDays},
-    {"link_changes", "time_ms", -1, &Retention::eventDays},
-    {"alarm_records", "time_ms", -1, &Retention::eventDays},
+    {"readings", "arrival_ms", 0, &Retention::rawDays, "readings", "arrival_ms", 0},
+    {"readings", "arrival_ms", 1, &Retention::rawDays, "readings", "arrival_ms", 1},
+    {"rollups", "minute_ms", 0, &Retention::rollupDays, "rollups", "minute_ms", 0},
+    {"rollups", "minute_ms", 1, &Retention::rollupDays, "rollups", "minute_ms", 1},
+    {"messages", "arrival_ms", -1, &Retention::eventDays, "rollups", "minute_ms", -1},
+    {"setpoint_changes", "time_ms", -1, &Retention::eventDays, "rollups", "minute_ms", -1},
+    {"link_changes", "time_ms", -1, &Retention::eventDays, "rollups", "minute_ms", -1},
+    {"alarm_records", "time_ms", -1, &Retention::eventDays, "rollups", "minute_ms", -1},
 };
 constexpr int trimTargetCount = sizeof trimTargets / sizeof trimTargets[0];
 
+std::string utcText(std::int64_t ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm 'UTC'"))
+        .toStdString();
+}
+
+std::string daysText(std::int64_t ms)
+{
+    return std::to_string(ms / dayMs) + (ms / dayMs == 1 ? " day" : " days");
+}
+
 } // namespace
 
-HistoryStore::HistoryStore(std::string path, std::string connectionName)
-    : path_(std::move(path)), connection_(QString::fromStdString(connectionName))
+HistoryStore::HistoryStore(
+    std::string path, std::string connectionName, std::shared_ptr<SqlInterrupt> interrupt)
+    : path_(std::move(path)),
+      connection_(QString::fromStdString(connectionName)),
+      interrupt_(std::move(interrupt))
 {
     lastArrival_.fill(none);
+    newest_.fill(Newest{none, 0});
     openMinute_.fill(none);
 }
 
@@ -67,9 +89,10 @@ bool HistoryStore::isOpen() const
 
 void HistoryStore::close()
 {
-    for (auto* query :
-        {&insertReading_, &insertMessage_, &insertSetpoint_, &insertLink_, &insertAlarm_, &rollUp_})
+    for (auto* query : {&appendReading_, &insertReading_, &insertMessage_, &insertSetpoint_, &insertLink_,
+             &insertAlarm_, &rollUp_})
         query->reset();
+    interrupt_->detach();
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -120,6 +143,7 @@ Fault HistoryStore::open()
         close();
         return fault;
     }
+    interrupt_->attach(db_, busyWaitMs_);
     Fault fault = prepareFile();
     if (fault == Fault::None)
         fault = prepareStatements();
@@ -136,8 +160,7 @@ Fault HistoryStore::prepareFile()
 {
     // A file that is not a database fails the first statement (NOTADB); a
     // damaged one the check.
-    for (const char* pragma :
-        {"PRAGMA busy_timeout = 2000", "PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"})
+    for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"})
         if (Fault fault = exec(QString::fromLatin1(pragma)); fault != Fault::None)
             return fault;
     QSqlQuery check(db_);
@@ -147,7 +170,9 @@ Fault HistoryStore::prepareFile()
         lastError_ = "quick_check: " + check.value(0).toString().toStdString();
         return Fault::Damaged;
     }
+    check.finish();
 
+    // A newer client's file is left as it is, even when it cannot be written.
     QSqlQuery version(db_);
     if (version.exec(QStringLiteral("SELECT max(version) FROM schema_version")) && version.next() &&
         version.value(0).toInt() > HistorySchema::version) {
@@ -155,19 +180,23 @@ Fault HistoryStore::prepareFile()
             std::to_string(HistorySchema::version);
         return Fault::NewerSchema;
     }
-    if (Fault fault = exec(QStringLiteral("BEGIN")); fault != Fault::None)
+    version.finish();
+    // Taken for writing first: a second client opening the file meanwhile
+    // waits, then finds it prepared.
+    if (Fault fault = exec(QStringLiteral("BEGIN IMMEDIATE")); fault != Fault::None)
         return fault;
-    for (const std::string& statement : HistorySchema::createStatements(HistorySchema::Dialect::Sqlite))
-        if (Fault fault = exec(QString::fromStdString(statement)); fault != Fault::None) {
-            exec(QStringLiteral("ROLLBACK"));
-            return fault;
-        }
-    const QString setVersion = QStringLiteral(
-        "INSERT INTO schema_version (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM schema_version)")
-                                   .arg(HistorySchema::version);
-    if (Fault fault = exec(setVersion); fault != Fault::None) {
+    QSqlError error;
+    std::string statement;
+    const HistorySchema::Prepared prepared =
+        HistorySchema::prepare(db_, HistorySchema::Dialect::Sqlite, upgradedFrom_, error, statement);
+    if (prepared != HistorySchema::Prepared::Ready) {
         exec(QStringLiteral("ROLLBACK"));
-        return fault;
+        if (prepared == HistorySchema::Prepared::Newer) {
+            lastError_ = "schema version " + std::to_string(upgradedFrom_) + ", this client writes " +
+                std::to_string(HistorySchema::version);
+            return Fault::NewerSchema;
+        }
+        return fail(error, statement.substr(0, 60).c_str());
     }
     return exec(QStringLiteral("COMMIT"));
 }
@@ -178,22 +207,30 @@ Fault HistoryStore::prepareStatements()
         std::unique_ptr<QSqlQuery>* query;
         const char* sql;
     };
+    // Each row takes the next number of its time: a clock that stepped
+    // back, or a burst within one millisecond, keeps every row and its time.
+    // A reading after the newest one is appended with the number it must
+    // have (half the work), unless that key is taken after all.
     const Statement statements[] = {
+        {&appendReading_,
+            "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water, seq) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
         {&insertReading_,
-            "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water) "
-            "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
+            "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water, seq) "
+            "SELECT ?, ?, ?, ?, ?, ?, coalesce(max(seq) + 1, 0) FROM readings WHERE housing = ? AND "
+            "arrival_ms = ?"},
         {&insertMessage_,
             "INSERT INTO messages (arrival_ms, seq, priority, instrument_time, message_text) "
-            "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
+            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ? FROM messages WHERE arrival_ms = ?"},
         {&insertSetpoint_,
             "INSERT INTO setpoint_changes (time_ms, seq, housing, setpoint, old_value, new_value) "
-            "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"},
+            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ?, ? FROM setpoint_changes WHERE time_ms = ?"},
         {&insertLink_,
-            "INSERT INTO link_changes (time_ms, seq, kind, reason) VALUES (?, ?, ?, ?) ON CONFLICT DO "
-            "NOTHING"},
+            "INSERT INTO link_changes (time_ms, seq, kind, reason) "
+            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ? FROM link_changes WHERE time_ms = ?"},
         {&insertAlarm_,
-            "INSERT INTO alarm_records (time_ms, seq, action, point, user_name) VALUES (?, ?, ?, ?, ?) "
-            "ON CONFLICT DO NOTHING"},
+            "INSERT INTO alarm_records (time_ms, seq, action, point, user_name) "
+            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ? FROM alarm_records WHERE time_ms = ?"},
         {&rollUp_, HistorySchema::rollUpStatement},
     };
     for (const Statement& statement : statements) {
@@ -204,8 +241,7 @@ Fault HistoryStore::prepareStatements()
     return Fault::None;
 }
 
-// Where the keys go on: the last reading of each housing and the last
-// sequence number of each event table.
+// Where the rollups go on: the last reading of each housing.
 Fault HistoryStore::readKeys()
 {
     QSqlQuery query(db_);
@@ -216,17 +252,6 @@ Fault HistoryStore::readKeys()
             return fail(query.lastError(), "last reading");
         lastArrival_[housing] = query.value(0).isNull() ? none : query.value(0).toLongLong();
         openMinute_[housing] = lastArrival_[housing] == none ? none : minuteOf(lastArrival_[housing]);
-    }
-    const std::pair<const char*, Sequence*> tables[] = {{"messages", &messageSeq_},
-        {"setpoint_changes", &setpointSeq_}, {"link_changes", &linkSeq_}, {"alarm_records", &alarmSeq_}};
-    for (const auto& [table, sequence] : tables) {
-        const char* time = sequence == &messageSeq_ ? "arrival_ms" : "time_ms";
-        const QString sql = QStringLiteral("SELECT %2, max(seq) FROM %1 WHERE %2 = (SELECT max(%2) FROM %1)")
-                                .arg(QLatin1String(table), QLatin1String(time));
-        if (!query.exec(sql))
-            return fail(query.lastError(), "last sequence");
-        if (query.next() && !query.value(0).isNull())
-            *sequence = Sequence{query.value(0).toLongLong(), query.value(1).toInt() + 1};
     }
     return Fault::None;
 }
@@ -292,70 +317,80 @@ Fault HistoryStore::insertReading(const Reading& reading)
     if (reading.housing < 0 || reading.housing >= Housing::count)
         return Fault::None;
     const int housing = reading.housing;
-    std::int64_t arrival = reading.arrivalMs;
-    if (lastArrival_[housing] != none && arrival <= lastArrival_[housing])
-        arrival = lastArrival_[housing] + 1;
-    lastArrival_[housing] = arrival;
-    const std::int64_t minute = minuteOf(arrival);
+    const auto arrival = static_cast<qlonglong>(reading.arrivalMs);
+    const std::int64_t minute = minuteOf(reading.arrivalMs);
     if (minute != openMinute_[housing]) {
         if (openMinute_[housing] != none)
             completed_.emplace_back(housing, openMinute_[housing]);
         openMinute_[housing] = minute;
     }
-    QSqlQuery& query = *insertReading_;
-    query.bindValue(0, housing);
-    query.bindValue(1, static_cast<qlonglong>(arrival));
-    query.bindValue(2, static_cast<qlonglong>(reading.readingTime));
-    query.bindValue(3, value(reading.temperature));
-    query.bindValue(4, value(reading.humidity));
-    query.bindValue(5, reading.water ? 1 : 0);
-    if (!query.exec())
-        return fail(query.lastError(), "insert reading");
-    return Fault::None;
-}
-
-int HistoryStore::nextSeq(Sequence& sequence, std::int64_t timeMs)
-{
-    if (timeMs != sequence.lastMs) {
-        sequence.lastMs = timeMs;
-        sequence.next = 0;
+    // Both statements take the row's values first, then its number or where to look it up.
+    auto bindRow = [&](QSqlQuery& query) {
+        query.bindValue(0, housing);
+        query.bindValue(1, arrival);
+        query.bindValue(2, static_cast<qlonglong>(reading.readingTime));
+        query.bindValue(3, value(reading.temperature));
+        query.bindValue(4, value(reading.humidity));
+        query.bindValue(5, reading.water ? 1 : 0);
+    };
+    Newest& newest = newest_[housing];
+    if (reading.arrivalMs >= newest.timeMs) {
+        const int seq = reading.arrivalMs == newest.timeMs ? newest.nextSeq : 0;
+        newest = Newest{reading.arrivalMs, seq + 1};
+        bindRow(*appendReading_);
+        appendReading_->bindValue(6, seq);
+        if (!appendReading_->exec())
+            return fail(appendReading_->lastError(), "insert reading");
+        if (appendReading_->numRowsAffected() == 1)
+            return Fault::None;
     }
-    return sequence.next++;
+    bindRow(*insertReading_);
+    insertReading_->bindValue(6, housing);
+    insertReading_->bindValue(7, arrival);
+    if (!insertReading_->exec())
+        return fail(insertReading_->lastError(), "insert reading");
+    return Fault::None;
 }
 
 Fault HistoryStore::insertEvent(const Event& event)
 {
     QSqlQuery* query = nullptr;
+    qlonglong time = 0;
+    int last = 0; // the time again, for its next number
     if (const auto* message = std::get_if<MessageRecord>(&event)) {
         query = insertMessage_.get();
-        query->bindValue(0, static_cast<qlonglong>(message->arrivalMs));
-        query->bindValue(1, nextSeq(messageSeq_, message->arrivalMs));
-        query->bindValue(2, message->priority);
-        query->bindValue(3, static_cast<qlonglong>(message->instrumentTime));
-        query->bindValue(4, QString::fromStdString(message->text));
+        time = message->arrivalMs;
+        last = 4;
+        query->bindValue(1, message->priority);
+        query->bindValue(2, static_cast<qlonglong>(message->instrumentTime));
+        query->bindValue(3, QString::fromStdString(message->text));
     } else if (const auto* change = std::get_if<SetpointChange>(&event)) {
         query = insertSetpoint_.get();
-        query->bindValue(0, static_cast<qlonglong>(change->timeMs));
-        query->bindValue(1, nextSeq(setpointSeq_, change->timeMs));
-        query->bindValue(2, change->housing);
-        query->bindValue(3, static_cast<int>(change->which));
-        query->bindValue(4, change->oldValue);
-        query->bindValue(5, change->newValue);
+        time = change->timeMs;
+        last = 5;
+        query->bindValue(1, change->housing);
+        query->bindValue(2, static_cast<int>(change->which));
+        query->bindValue(3, change->oldValue);
+        query->bindValue(4, change->newValue);
     } else if (const auto* link = std::get_if<LinkChange>(&event)) {
         query = insertLink_.get();
-        query->bindValue(0, static_cast<qlonglong>(link->timeMs));
-        query->bindValue(1, nextSeq(linkSeq_, link->timeMs));
-        query->bindValue(2, static_cast<int>(link->kind));
-        query->bindValue(3, QString::fromStdString(link->reason));
+        time = link->timeMs;
+        last = 3;
+        query->bindValue(1, static_cast<int>(link->kind));
+        query->bindValue(2, QString::fromStdString(link->reason));
     } else if (const auto* alarm = std::get_if<AlarmRecord>(&event)) {
         query = insertAlarm_.get();
-        query->bindValue(0, static_cast<qlonglong>(alarm->timeMs));
-        query->bindValue(1, nextSeq(alarmSeq_, alarm->timeMs));
-        query->bindValue(2, static_cast<int>(alarm->action));
-        query->bindValue(3, QString::fromStdString(alarm->point));
-        query->bindValue(4, QString::fromStdString(alarm->user));
+        time = alarm->timeMs;
+        last = 4;
+        query->bindValue(1, static_cast<int>(alarm->action));
+        query->bindValue(2, QString::fromStdString(alarm->point));
+        query->bindValue(3, QString::fromStdString(alarm->user));
     }
-    if (query && !query->exec())
+    if (!query)
+        return Fault::None;
+    query->bindValue(0, time);
+    query->bindValue(last, time);
+    if (!query->exec())
         return fail(query->lastError(), "insert event");
     return Fault::None;
 }
@@ -375,14 +410,59 @@ Fault HistoryStore::retentionStep(std::int64_t nowMs, const Retention& retention
     more = false;
     if (!isOpen())
         return Fault::Unwritable;
+    if (retentionTarget_ == 0)
+        held_.clear();
     const TrimTarget& target = trimTargets[retentionTarget_];
-    int deleted = 0;
-    if (Fault fault = trim(retentionTarget_, nowMs - retention.*target.days * dayMs, deleted);
-        fault != Fault::None)
+    const std::int64_t cutoff = nowMs - retention.*target.days * dayMs;
+    std::string gap;
+    if (Fault fault = gapAt(retentionTarget_, cutoff, nowMs, gap); fault != Fault::None)
         return fault;
+    int deleted = 0;
+    if (!gap.empty() && held_.empty())
+        held_ = gap;
+    if (gap.empty())
+        if (Fault fault = trim(retentionTarget_, cutoff, deleted); fault != Fault::None)
+            return fault;
     if (deleted < retentionBatch)
         retentionTarget_ = (retentionTarget_ + 1) % trimTargetCount;
     more = deleted >= retentionBatch || retentionTarget_ != 0;
+    return Fault::None;
+}
+
+// The newest row of the target's record before the cutoff and the oldest
+// from it on: `gap` says what lies between them when that is too long.
+Fault HistoryStore::gapAt(int target, std::int64_t cutoffMs, std::int64_t nowMs, std::string& gap)
+{
+    const TrimTarget& t = trimTargets[target];
+    const QString sql = QStringLiteral("SELECT (SELECT max(%2) FROM %1 WHERE housing = ? AND %2 < ?), "
+                                       "(SELECT min(%2) FROM %1 WHERE housing = ? AND %2 >= ?)")
+                            .arg(QLatin1String(t.recordTable), QLatin1String(t.recordColumn));
+    std::int64_t before = none;
+    std::int64_t after = std::numeric_limits<std::int64_t>::max();
+    QSqlQuery query(db_);
+    query.prepare(sql);
+    for (int housing = 0; housing < Housing::count; ++housing) {
+        if (t.recordHousing >= 0 && housing != t.recordHousing)
+            continue;
+        query.bindValue(0, housing);
+        query.bindValue(1, static_cast<qlonglong>(cutoffMs));
+        query.bindValue(2, housing);
+        query.bindValue(3, static_cast<qlonglong>(cutoffMs));
+        if (!query.exec() || !query.next())
+            return fail(query.lastError(), "retention limit");
+        if (!query.value(0).isNull())
+            before = std::max<std::int64_t>(before, query.value(0).toLongLong());
+        if (!query.value(1).isNull())
+            after = std::min<std::int64_t>(after, query.value(1).toLongLong());
+    }
+    if (before == none)
+        return Fault::None; // nothing recorded before the limit
+    const std::string what = std::string(t.table) + " before " + utcText(cutoffMs);
+    if (after == std::numeric_limits<std::int64_t>::max())
+        gap = what + ": the clock (" + utcText(nowMs) + ") is " + daysText(nowMs - before) +
+            " past the newest row recorded (" + utcText(before) + ")";
+    else if (after - before >= retentionGapMs)
+        gap = what + ": nothing was recorded from " + utcText(before) + " to " + utcText(after);
     return Fault::None;
 }
 

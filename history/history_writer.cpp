@@ -2,6 +2,7 @@
 
 #include "history_file.h"
 #include "history_queue.h"
+#include "history_schema.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -26,17 +27,29 @@ std::string connectionName()
     return "kov_history_writer_" + std::to_string(++count);
 }
 
+// Moves what `from` holds to the end of `to`.
+void append(Batch& to, Batch& from)
+{
+    to.readings.insert(to.readings.end(), from.readings.begin(), from.readings.end());
+    for (Event& event : from.events)
+        to.events.push_back(std::move(event));
+    from.clear();
+}
+
 } // namespace
 
 struct HistoryWriter::Shared {
-    explicit Shared(Options o) : options(std::move(o)), queue(options.readingCapacity, options.eventCapacity)
+    explicit Shared(Options o)
+        : options(std::move(o)), queue(options.readingCapacity, options.eventCapacity, options.eventBytes)
     {}
 
     Options options;
     HistoryQueue queue;
+    const std::shared_ptr<SqlInterrupt> interrupt = std::make_shared<SqlInterrupt>();
     std::atomic<State> state{State::Starting};
     std::atomic<std::uint64_t> written{0};
     std::atomic<bool> stopping{false};
+    std::atomic<bool> allWritten{true};
     std::mutex doneMutex;
     std::condition_variable doneChanged;
     bool done = false;
@@ -49,8 +62,10 @@ public:
     using State = HistoryWriter::State;
 
     WriterLoop(HistoryWriter::Shared& shared)
-        : shared_(shared), options_(shared.options), store_(options_.path, connectionName())
-    {}
+        : shared_(shared), options_(shared.options), store_(options_.path, connectionName(), shared.interrupt)
+    {
+        store_.setBusyWait(static_cast<int>(options_.busyWait.count()));
+    }
 
     void run();
 
@@ -68,9 +83,12 @@ private:
         options_.notice(text);
     }
     void setState(State state) { shared_.state = state; }
+    bool interrupted() const { return shared_.interrupt->interrupted(); }
 
     void open();
     void onFault(Fault fault);
+    void busyEnded();
+    void reportHeld();
     void moveAside();
     void pause();
     void pass();
@@ -87,6 +105,9 @@ private:
     Clock::time_point retryAt_{};
     Clock::time_point retentionAt_{};
     Clock::time_point thinnedReportAt_{};
+    Clock::time_point busySince_{};
+    bool busy_ = false;
+    bool holding_ = false;
     bool retentionActive_ = false;
     bool movedAside_ = false;
     bool toldDamaged_ = false, toldPaused_ = false, toldNewer_ = false;
@@ -110,6 +131,11 @@ void WriterLoop::open()
     if (fault == Fault::None) {
         if (shared_.state == State::Paused)
             log("History: recording resumed in " + store_.path());
+        const int from = store_.upgradedFrom();
+        if (from > 0 && from < HistorySchema::version)
+            log("History: " + store_.path() + " brought from version " + std::to_string(from) + " to " +
+                std::to_string(HistorySchema::version) + ", every row kept");
+        busyEnded();
         setState(State::Recording);
         movedAside_ = false;
         retentionAt_ = Clock::now() + std::chrono::seconds(10);
@@ -136,9 +162,13 @@ void WriterLoop::onFault(Fault fault)
             "is: nothing is recorded in it.");
         return;
     case Fault::Busy:
-        // Another client holds the file past the busy timeout: the batch is
-        // kept and tried again at the next pass.
-        log("History: the file is busy (" + store_.lastError() + "); trying again");
+        // Another client holds the file past the busy wait: the batch is
+        // kept and tried again at the next pass, said once until it works.
+        if (!busy_) {
+            busy_ = true;
+            busySince_ = Clock::now();
+            log("History: the file is busy (" + store_.lastError() + "); trying again until it is free");
+        }
         if (!store_.isOpen())
             retryAt_ = Clock::now();
         return;
@@ -146,6 +176,15 @@ void WriterLoop::onFault(Fault fault)
         pause();
         return;
     }
+}
+
+void WriterLoop::busyEnded()
+{
+    if (!busy_)
+        return;
+    busy_ = false;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - busySince_).count();
+    log("History: the file is free again after " + std::to_string(seconds) + " s");
 }
 
 void WriterLoop::moveAside()
@@ -219,6 +258,7 @@ void WriterLoop::writePending()
         return;
     const Fault fault = store_.write(pending_);
     if (fault == Fault::None) {
+        busyEnded();
         shared_.written += pending_.readings.size();
         pending_.clear();
         havePending_ = false;
@@ -254,7 +294,22 @@ void WriterLoop::retention()
             return;
         }
         retentionActive_ = more;
+        if (!more)
+            reportHeld();
     }
+}
+
+// Once when the trimming is held back, and once when it goes on again.
+void WriterLoop::reportHeld()
+{
+    const std::string& held = store_.retentionHeld();
+    if (!held.empty() && !holding_)
+        log("History: old rows are kept for now, " + held +
+            "; the clock was set forward, or the client was off that long. They are trimmed once the "
+            "limit has passed that time");
+    else if (held.empty() && holding_)
+        log("History: old rows are trimmed again");
+    holding_ = !held.empty();
 }
 
 void WriterLoop::reportThinned(bool force)
@@ -268,21 +323,32 @@ void WriterLoop::reportThinned(bool force)
         return;
     log("History: since start " + std::to_string(shared_.queue.thinned()) +
         " readings thinned (queue full), " + std::to_string(shared_.queue.lost()) +
-        " other records lost (queue full), " + std::to_string(dropped_) +
+        " other records lost (queue full, by count or by bytes of text), " + std::to_string(dropped_) +
         " records not recorded (no writable history file)");
     thinnedReported_ = thinned;
 }
 
+// What is still queued joins the batch that waits; it is written while the
+// stop allows (its interrupt ends any wait), and what is left is counted.
 void WriterLoop::finish()
 {
-    if (shared_.state == State::Recording) {
-        for (int attempt = 0; attempt < 2 && !pending_.empty(); ++attempt)
-            writePending();
-        shared_.queue.take(pending_);
-        havePending_ = !pending_.empty();
+    Batch queued;
+    shared_.queue.take(queued);
+    append(pending_, queued);
+    havePending_ = !pending_.empty();
+    if (havePending_ && shared_.state == State::Starting && !store_.isOpen())
+        open();
+    while (havePending_ && shared_.state == State::Recording && !interrupted())
         writePending();
+    if (shared_.state == State::Recording && !interrupted())
         if (const Fault fault = store_.finishRollups(); fault != Fault::None)
             log("History: the last minutes could not be rolled up: " + store_.lastError());
+    if (!pending_.empty()) {
+        shared_.allWritten = false;
+        log("History: " + std::to_string(pending_.readings.size()) + " readings and " +
+            std::to_string(pending_.events.size()) + " other records could not be written before the end (" +
+            (store_.lastError().empty() ? std::string("no writable history file") : store_.lastError()) +
+            ")");
     }
     reportThinned(true);
     store_.close();
@@ -327,17 +393,19 @@ void HistoryWriter::push(Event event)
 bool HistoryWriter::stop(std::chrono::milliseconds limit)
 {
     if (!thread_.joinable())
-        return true;
+        return shared_->allWritten;
     shared_->stopping = true;
     shared_->queue.wake();
+    // Most of the limit for the last records; then the interrupt ends what
+    // the writer still waits for in the database, and it ends at once.
     std::unique_lock<std::mutex> lock(shared_->doneMutex);
-    const bool finished = shared_->doneChanged.wait_for(lock, limit, [this] { return shared_->done; });
+    const bool finished =
+        shared_->doneChanged.wait_for(lock, limit * 4 / 5, [this] { return shared_->done; });
     lock.unlock();
-    if (finished)
-        thread_.join();
-    else
-        thread_.detach(); // it owns its share of the state
-    return finished;
+    if (!finished)
+        shared_->interrupt->interrupt();
+    thread_.join();
+    return shared_->allWritten;
 }
 
 HistoryWriter::State HistoryWriter::state() const
@@ -348,6 +416,11 @@ HistoryWriter::State HistoryWriter::state() const
 std::uint64_t HistoryWriter::thinned() const
 {
     return shared_->queue.thinned();
+}
+
+std::uint64_t HistoryWriter::lost() const
+{
+    return shared_->queue.lost();
 }
 
 std::uint64_t HistoryWriter::written() const

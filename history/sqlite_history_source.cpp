@@ -43,6 +43,7 @@ SqliteHistorySource::SqliteHistorySource(QSqlDatabase db, QString connection, st
 
 SqliteHistorySource::~SqliteHistorySource()
 {
+    interrupt_.detach();
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection_);
@@ -58,8 +59,10 @@ bool SqliteHistorySource::ready()
 {
     if (db_.isOpen())
         return true;
-    if (db_.open())
+    if (db_.open()) {
+        interrupt_.attach(db_, 2000);
         return true;
+    }
     lastError_ = "cannot open " + path_ + ": " + db_.lastError().text().toStdString();
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history_source.h"
+#include "sql_interrupt.h"
 
 #include <QSqlDatabase>
 
@@ -32,6 +33,7 @@ public:
 
     std::string description() const override;
     std::string lastError() const override { return lastError_; }
+    void interrupt() override { interrupt_.interrupt(); }
 
 protected:
     // A reader of the same tables through another driver (the archive):
@@ -50,6 +52,7 @@ private:
     QSqlDatabase db_;
     std::string lastError_;
     bool labelled_ = false;
+    SqlInterrupt interrupt_;
 };
 
 } // namespace History

@@ -140,31 +140,46 @@ ArchiveStore::Outcome ArchiveStore::open()
 ArchiveStore::Outcome ArchiveStore::createTables()
 {
     const bool postgres = address_.kind == History::ArchiveAddress::Kind::Postgres;
-    // A table not yet there fails this query; the creation below tells.
+    // A newer archive is refused before anything is locked (a table not yet
+    // there fails this query; the creation below tells).
     QSqlQuery version(db_);
     if (version.exec(QStringLiteral("SELECT max(version) FROM schema_version")) && version.next() &&
-        version.value(0).toInt() > HistorySchema::version) {
-        lastError_ = "the archive's schema is version " + version.value(0).toString().toStdString() +
-            "; this recorder writes version " + std::to_string(HistorySchema::version);
-        return Outcome::NewerSchema;
-    }
+        version.value(0).toInt() > HistorySchema::version)
+        return newerSchema(version.value(0).toInt());
     version.finish();
-    if (Outcome outcome = exec(QStringLiteral("BEGIN")); outcome != Outcome::Ok)
+    // Under the lock the version is read again: of two recorders starting
+    // together, the second finds the tables made, or brought up to date.
+    if (Outcome outcome = exec(postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+        outcome != Outcome::Ok)
         return outcome;
-    std::vector<std::string> statements;
     if (postgres)
-        statements.push_back(createLock);
-    for (std::string& statement : HistorySchema::createStatements(
-             postgres ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite))
-        statements.push_back(std::move(statement));
-    statements.push_back("INSERT INTO schema_version (version) SELECT " +
-        std::to_string(HistorySchema::version) + " WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
-    for (const std::string& statement : statements)
-        if (Outcome outcome = exec(QString::fromStdString(statement)); outcome != Outcome::Ok) {
+        if (Outcome outcome = exec(QString::fromLatin1(createLock)); outcome != Outcome::Ok) {
             exec(QStringLiteral("ROLLBACK"));
             return outcome;
         }
+    int from = 0;
+    QSqlError error;
+    std::string statement;
+    const HistorySchema::Prepared prepared = HistorySchema::prepare(db_,
+        postgres ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite, from, error, statement);
+    if (prepared != HistorySchema::Prepared::Ready) {
+        const Outcome outcome = prepared == HistorySchema::Prepared::Newer
+            ? newerSchema(from)
+            : fail(error, statement.substr(0, 40).c_str());
+        const std::string why = lastError_;
+        exec(QStringLiteral("ROLLBACK"));
+        lastError_ = why;
+        return outcome;
+    }
+    upgradedFrom_ = from;
     return exec(QStringLiteral("COMMIT"));
+}
+
+ArchiveStore::Outcome ArchiveStore::newerSchema(int found)
+{
+    lastError_ = "the archive's schema is version " + std::to_string(found) +
+        "; this recorder writes version " + std::to_string(HistorySchema::version);
+    return Outcome::NewerSchema;
 }
 
 // The minutes since the last rollup up to the last reading: what a recorder
@@ -310,18 +325,19 @@ ArchiveStore::Outcome ArchiveStore::writeRowByRow(
 // is what makes thousands of rows a second cheap.
 ArchiveStore::Outcome ArchiveStore::insertReadings(const std::vector<History::Reading>& readings)
 {
-    const QString head = QStringLiteral(
-        "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water) VALUES ");
+    const QString head = QStringLiteral("INSERT INTO readings (housing, arrival_ms, seq, reading_time, "
+                                        "temperature, humidity, water) VALUES ");
     for (std::size_t start = 0; start < readings.size(); start += rowsPerStatement) {
         QString sql = head;
         sql.reserve(head.size() + 80 * rowsPerStatement);
         const std::size_t end = std::min(readings.size(), start + rowsPerStatement);
         for (std::size_t i = start; i < end; ++i) {
             const History::Reading& r = readings[i];
-            sql += QStringLiteral("%1(%2,%3,%4,%5,%6,%7)")
+            sql += QStringLiteral("%1(%2,%3,%4,%5,%6,%7,%8)")
                        .arg(i == start ? QString() : QStringLiteral(","))
                        .arg(r.housing)
                        .arg(r.arrivalMs)
+                       .arg(r.seq)
                        .arg(r.readingTime)
                        .arg(literal(r.temperature), literal(r.humidity))
                        .arg(r.water ? 1 : 0);
@@ -333,23 +349,25 @@ ArchiveStore::Outcome ArchiveStore::insertReadings(const std::vector<History::Re
     return Outcome::Ok;
 }
 
-// Rows of one kind have their whole key in their time (seq 0): RecordKeys
-// moves a second row of the same millisecond on by one.
+// The keys are RecordKeys', given on arrival: a row already there is the
+// same record, written again or by a second recorder.
 ArchiveStore::Outcome ArchiveStore::insertEvent(const Event& event)
 {
     QSqlQuery query(db_);
     if (const auto* message = std::get_if<History::MessageRecord>(&event)) {
         query.prepare(QStringLiteral("INSERT INTO messages (arrival_ms, seq, priority, instrument_time, "
-                                     "message_text) VALUES (?, 0, ?, ?, ?) ON CONFLICT DO NOTHING"));
+                                     "message_text) VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
         query.addBindValue(static_cast<qlonglong>(message->arrivalMs));
+        query.addBindValue(message->seq);
         query.addBindValue(message->priority);
         query.addBindValue(static_cast<qlonglong>(message->instrumentTime));
         query.addBindValue(QString::fromStdString(message->text));
     } else if (const auto* link = std::get_if<History::LinkChange>(&event)) {
         query.prepare(
-            QStringLiteral("INSERT INTO link_changes (time_ms, seq, kind, reason) VALUES (?, 0, ?, ?) "
+            QStringLiteral("INSERT INTO link_changes (time_ms, seq, kind, reason) VALUES (?, ?, ?, ?) "
                            "ON CONFLICT DO NOTHING"));
         query.addBindValue(static_cast<qlonglong>(link->timeMs));
+        query.addBindValue(link->seq);
         query.addBindValue(static_cast<int>(link->kind));
         query.addBindValue(QString::fromStdString(link->reason));
     } else {

@@ -61,6 +61,7 @@ public:
     ArchiveStore& operator=(const ArchiveStore&) = delete;
 
     // Connects, creates the tables when missing, checks the schema version
+    // (an older archive is brought to this one in place, every row kept)
     // and rolls up the minutes a stopped recorder left open.
     Outcome open();
     void close();
@@ -75,6 +76,9 @@ public:
     Outcome writeRowByRow(const History::Batch& batch, std::vector<RefusedRow>& refused);
     // Rolls up the minutes still open (at the end of recording).
     Outcome finishRollups();
+
+    // The version the archive had before open() (0: a new one).
+    int upgradedFrom() const { return upgradedFrom_; }
 
     // Why the last call failed (never a password).
     const std::string& lastError() const { return lastError_; }
@@ -95,6 +99,7 @@ private:
     Outcome rowByRow(const History::Batch& batch, std::vector<RefusedRow>& refused);
     Outcome underSavepoint(const std::function<Outcome()>& write, std::string& why);
     Outcome createTables();
+    Outcome newerSchema(int found);
     Outcome rollUp(int housing, std::int64_t fromMs, std::int64_t toMs);
     Outcome rollUpLeftOpen(int housing);
     Outcome insertReadings(const std::vector<History::Reading>& readings);
@@ -108,6 +113,7 @@ private:
     QSqlDatabase db_;
     std::array<std::int64_t, Housing::count> openMinute_{none, none};
     std::vector<std::pair<int, std::int64_t>> completed_; // (housing, minute) to roll up
+    int upgradedFrom_ = 0;
     std::string lastError_;
 };
 

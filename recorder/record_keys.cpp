@@ -1,17 +1,45 @@
 #include "record_keys.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
 
 namespace Recorder {
 
 namespace {
-constexpr std::int64_t dayMs = 24LL * 3600 * 1000;
+
+// seq of a link change: run << linkRunShift | count.
+constexpr int linkRunShift = 16;
+constexpr int linkRuns = 1 << 15;
+
+int drawRun()
+{
+    std::random_device random;
+    return std::uniform_int_distribution<int>(0, linkRuns - 1)(random);
 }
 
-std::int64_t RecordKeys::next(std::int64_t& last, std::int64_t wanted)
+} // namespace
+
+RecordKeys::RecordKeys() : RecordKeys(drawRun()) {}
+
+RecordKeys::RecordKeys(int linkRun) : linkRun_(linkRun % linkRuns) {}
+
+int RecordKeys::Counts::next(std::int64_t timeMs, std::int64_t nowMs)
 {
-    last = (last != none && wanted <= last) ? last + 1 : wanted;
-    return last;
+    while (!counts_.empty() && counts_.front().first < nowMs - dayMs)
+        counts_.pop_front();
+    // Nearly always the newest time, or one after it.
+    if (counts_.empty() || counts_.back().first < timeMs) {
+        counts_.emplace_back(timeMs, 1);
+        return 0;
+    }
+    if (counts_.back().first == timeMs)
+        return counts_.back().second++;
+    const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::make_pair(timeMs, 0));
+    if (at != counts_.end() && at->first == timeMs)
+        return at->second++;
+    counts_.insert(at, {timeMs, 1});
+    return 0;
 }
 
 std::int64_t RecordKeys::fromInstrument(std::int64_t seconds, std::int64_t nowMs)
@@ -26,18 +54,21 @@ bool RecordKeys::key(History::Reading& reading, std::int64_t nowMs)
 {
     if (reading.housing < 0 || reading.housing >= Housing::count)
         return false;
-    reading.arrivalMs = next(lastReading_[reading.housing], fromInstrument(reading.readingTime, nowMs));
+    reading.arrivalMs = fromInstrument(reading.readingTime, nowMs);
+    reading.seq = readings_[reading.housing].next(reading.arrivalMs, nowMs);
     return true;
 }
 
 void RecordKeys::key(History::MessageRecord& message, std::int64_t nowMs)
 {
-    message.arrivalMs = next(lastMessage_, fromInstrument(message.instrumentTime, nowMs));
+    message.arrivalMs = fromInstrument(message.instrumentTime, nowMs);
+    message.seq = messages_.next(message.arrivalMs, nowMs);
 }
 
 void RecordKeys::key(History::LinkChange& change, std::int64_t nowMs)
 {
-    change.timeMs = next(lastLink_, nowMs);
+    change.timeMs = nowMs;
+    change.seq = (linkRun_ << linkRunShift) | (links_.next(nowMs, nowMs) & ((1 << linkRunShift) - 1));
 }
 
 } // namespace Recorder

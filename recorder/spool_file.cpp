@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -118,9 +119,9 @@ bool readReading(const Fields& f, History::Batch& rows)
 {
     History::Reading r;
     int water = 0;
-    if (f.size() != 7 || !integer(f[1], r.housing, 0, Housing::count - 1) || !integer(f[2], r.arrivalMs) ||
+    if (f.size() != 8 || !integer(f[1], r.housing, 0, Housing::count - 1) || !integer(f[2], r.arrivalMs) ||
         !integer(f[3], r.readingTime) || !real(f[4], r.temperature) || !real(f[5], r.humidity) ||
-        !integer(f[6], water, 0, 1))
+        !integer(f[6], water, 0, 1) || !integer(f[7], r.seq, 0, std::numeric_limits<int>::max()))
         return false;
     r.water = water != 0;
     rows.readings.push_back(r);
@@ -131,18 +132,19 @@ bool readEvent(const Fields& f, History::Batch& rows)
 {
     const char kind = f[0].size() == 1 ? f[0][0] : '?';
     int a = 0, b = 0;
-    if (kind == 'M' && f.size() == 5) {
+    if (kind == 'M' && f.size() == 6) {
         History::MessageRecord m;
         if (!integer(f[1], m.arrivalMs) || !integer(f[2], m.priority, 0, 2) ||
-            !integer(f[3], m.instrumentTime))
+            !integer(f[3], m.instrumentTime) || !integer(f[5], m.seq, 0, std::numeric_limits<int>::max()))
             return false;
         m.text = unescaped(f[4]);
         rows.events.emplace_back(std::move(m));
         return true;
     }
-    if (kind == 'L' && f.size() == 4) {
+    if (kind == 'L' && f.size() == 5) {
         History::LinkChange l;
-        if (!integer(f[1], l.timeMs) || !integer(f[2], a, 0, 2))
+        if (!integer(f[1], l.timeMs) || !integer(f[2], a, 0, 2) ||
+            !integer(f[4], l.seq, 0, std::numeric_limits<int>::max()))
             return false;
         l.kind = static_cast<History::LinkEvent>(a);
         l.reason = unescaped(f[3]);
@@ -158,13 +160,16 @@ bool readEvent(const Fields& f, History::Batch& rows)
         rows.events.emplace_back(s);
         return true;
     }
-    if (kind == 'A' && f.size() == 5) {
+    if (kind == 'A' && f.size() == 10) {
         History::AlarmRecord r;
-        if (!integer(f[1], r.timeMs) || !integer(f[2], a, 0, 2))
+        if (!integer(f[1], r.timeMs) || !integer(f[2], a, 0, 5) || !integer(f[7], r.untilMs) ||
+            !real(f[8], r.value) || !real(f[9], r.setpoint))
             return false;
         r.action = static_cast<History::AlarmAction>(a);
         r.point = unescaped(f[3]);
         r.user = unescaped(f[4]);
+        r.pointKey = unescaped(f[5]);
+        r.comment = unescaped(f[6]);
         rows.events.emplace_back(std::move(r));
         return true;
     }
@@ -201,23 +206,24 @@ bool writeRows(std::FILE* file, const History::Batch& rows)
 std::string SpoolFile::line(const History::Reading& r)
 {
     return fields({"R", std::to_string(r.housing), std::to_string(r.arrivalMs), std::to_string(r.readingTime),
-        number(r.temperature), number(r.humidity), r.water ? "1" : "0"});
+        number(r.temperature), number(r.humidity), r.water ? "1" : "0", std::to_string(r.seq)});
 }
 
 std::string SpoolFile::line(const Event& event)
 {
     if (const auto* m = std::get_if<History::MessageRecord>(&event))
         return fields({"M", std::to_string(m->arrivalMs), std::to_string(m->priority),
-            std::to_string(m->instrumentTime), escaped(m->text)});
+            std::to_string(m->instrumentTime), escaped(m->text), std::to_string(m->seq)});
     if (const auto* l = std::get_if<History::LinkChange>(&event))
-        return fields(
-            {"L", std::to_string(l->timeMs), std::to_string(static_cast<int>(l->kind)), escaped(l->reason)});
+        return fields({"L", std::to_string(l->timeMs), std::to_string(static_cast<int>(l->kind)),
+            escaped(l->reason), std::to_string(l->seq)});
     if (const auto* s = std::get_if<History::SetpointChange>(&event))
         return fields({"S", std::to_string(s->housing), std::to_string(static_cast<int>(s->which)),
             number(s->oldValue), number(s->newValue), std::to_string(s->timeMs)});
     const auto& a = std::get<History::AlarmRecord>(event);
     return fields({"A", std::to_string(a.timeMs), std::to_string(static_cast<int>(a.action)),
-        escaped(a.point), escaped(a.user)});
+        escaped(a.point), escaped(a.user), escaped(a.pointKey), escaped(a.comment), std::to_string(a.untilMs),
+        number(a.value), number(a.setpoint)});
 }
 
 bool SpoolFile::read(const std::string& line, History::Batch& rows)

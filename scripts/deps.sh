@@ -9,6 +9,7 @@ KOV_BUILD_PACKAGES=(
   libomniorb4-dev omniidl omniorb-idl libcos4-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-multimedia-dev
   libqcustomplot-dev
+  libsqlite3-dev libpq-dev
 )
 # Running them on this machine: a private naming service (omniNames, nameclt)
 # and, without a display, a private desktop driven through the accessibility bus.
@@ -21,9 +22,9 @@ KOV_RUN_PACKAGES=(
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
 # for what it says of the client, lintian for the package, PostgreSQL for
-# the archive tests.
+# the archive tests, faketime for a clock set wrong.
 KOV_TEST_PACKAGES=(
-  libgtest-dev googletest postgresql-15
+  libgtest-dev googletest postgresql-15 faketime
   clang libclang-rt-dev
   orca
   lintian

@@ -43,8 +43,8 @@ public:
     // same value), so that a later reader knows the limits from the start.
     void recordSetpoints(int housing, const AlarmSetpoints& setpoints);
 
-    // No more records are taken; what was taken is written, waiting at most
-    // `limit`.
+    // No more records are taken; what was taken is written within about
+    // `limit`, and what could not be is counted in the log.
     void stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
     static std::int64_t utcNowMs();

@@ -1,6 +1,5 @@
 #include "history_reader.h"
 
-#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QThread>
 #include <QtGlobal>
@@ -15,7 +14,8 @@ struct HistoryReader::Shared {
     std::condition_variable wake;
     std::deque<Job> jobs;
     bool stopping = false;
-    QObject* context = nullptr; // read only while not stopping
+    QObject* context = nullptr;               // read only while not stopping
+    History::HistorySource* source = nullptr; // while the thread has one
 };
 
 HistoryReader::HistoryReader(Factory factory, QObject* context)
@@ -34,14 +34,12 @@ HistoryReader::~HistoryReader()
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->stopping = true;
         shared_->jobs.clear();
+        if (shared_->source)
+            shared_->source->interrupt();
     }
     shared_->wake.notify_all();
-    if (thread_->wait(QDeadlineTimer(5000))) {
-        delete thread_;
-        return;
-    }
-    qWarning("The history reader is still busy; it is left to finish on its own");
-    QObject::connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+    thread_->wait();
+    delete thread_;
 }
 
 void HistoryReader::post(Job job)
@@ -57,6 +55,9 @@ void HistoryReader::run(const std::shared_ptr<Shared>& shared, const Factory& fa
 {
     std::unique_ptr<History::HistorySource> source = factory ? factory() : nullptr;
     std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->source = source.get();
+    if (source && shared->stopping)
+        source->interrupt();
     for (;;) {
         shared->wake.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });
         if (shared->stopping)
@@ -70,6 +71,7 @@ void HistoryReader::run(const std::shared_ptr<Shared>& shared, const Factory& fa
         if (answer && !shared->stopping && shared->context)
             QMetaObject::invokeMethod(shared->context, std::move(answer), Qt::QueuedConnection);
     }
+    shared->source = nullptr;
     lock.unlock();
     // Closed on the thread that opened it.
     source.reset();

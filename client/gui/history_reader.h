@@ -21,8 +21,9 @@ public:
 
     // Answers run on `context`'s thread, and not at all once it is gone.
     HistoryReader(Factory factory, QObject* context);
-    // Drops the queued jobs and waits a few seconds for the running one; a
-    // job that takes longer is left to finish on its own, its answer unsent.
+    // Drops the queued jobs, interrupts the source's question under way (the
+    // job then ends with what it has, its answer unsent) and waits for the
+    // thread: nothing is left running in the database.
     ~HistoryReader();
 
     HistoryReader(const HistoryReader&) = delete;

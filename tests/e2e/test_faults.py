@@ -12,6 +12,7 @@ KOV_FLOOD_SECONDS and KOV_FLOOD_RATE shorten or slow the flood for a trial.
 import os
 import re
 import signal
+import sqlite3
 import subprocess
 import sqlite3
 import sys
@@ -353,6 +354,88 @@ def case_flood(stage):
     exit_within(client, window, 5)
 
 
+# ---------------------------------------------------------------- history file
+
+DAY_MS = 86_400_000
+# A history file as the first version wrote it: 14 readings, one a minute
+# up to now.
+HISTORY_V1 = (
+    "CREATE TABLE schema_version (version INTEGER NOT NULL PRIMARY KEY);"
+    "INSERT INTO schema_version VALUES (1);"
+    "CREATE TABLE readings (housing SMALLINT NOT NULL, arrival_ms BIGINT NOT NULL, reading_time BIGINT NOT NULL, "
+    "temperature DOUBLE PRECISION, humidity DOUBLE PRECISION, water SMALLINT NOT NULL, "
+    "PRIMARY KEY (housing, arrival_ms)) WITHOUT ROWID;"
+)
+
+
+def history_rows(client, where="1"):
+    with sqlite3.connect(f"file:{client.path('kovhistory.db')}?mode=ro", uri=True) as db:
+        return db.execute(f"SELECT count(*) FROM readings WHERE {where}").fetchone()[0]
+
+
+def log_lines(client, part):
+    return [line for line in e2e.read_file(client.path("client.log")).splitlines() if part in line]
+
+
+def child_pid(proc):
+    """The program a wrapper (faketime) started: the one the accessibility
+    bus knows, and the one to signal."""
+    def probe():
+        children = e2e.read_file(f"/proc/{proc.pid}/task/{proc.pid}/children").split()
+        return int(children[0]) if children else None
+    return wait_for("the program under faketime", probe)
+
+
+def case_clock_forward(stage):
+    names = stage.names()
+    sim = stage.sim(names)
+    client = stage.client(names.initref, prefix=("faketime", "-f", "+400d"))
+    client.env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"  # else the client's timers stall
+    now = int(time.time() * 1000)
+    with sqlite3.connect(client.path("kovhistory.db")) as db:
+        db.executescript(HISTORY_V1)
+        db.executemany("INSERT INTO readings VALUES (0, ?, ?, 20.5, 40, 0)",
+                       [(now - k * 60_000, (now - k * 60_000) // 1000) for k in range(14)])
+    client.start()
+    client.program = e2e.Program(child_pid(client.proc), client)
+    window = client.program.main_window()
+    sim.wait_line("subscribe consumer=")
+    for temp in (21, 22, 23):
+        push_reading(sim, client, window, temp)
+    # The first retention pass runs 10 s after the start.
+    held = wait_for("retention held in client.log", lambda: log_lines(client, "old rows are kept for now"), limit=25)
+    log(held[0])
+    ahead = f"arrival_ms > {now + 399 * DAY_MS}"
+    wait_for("the new readings stored at the shifted time", lambda: history_rows(client, ahead) == 3)
+    exit_within(client, window, 10)
+    kept = history_rows(client, f"arrival_ms <= {now}")
+    check(kept == 14, f"{14 - kept} of the 14 readings from before the clock was set forward are gone")
+    check(log_lines(client, "brought from version 1 to 2"), "client.log says nothing of the upgrade")
+
+
+def case_exit_locked(stage):
+    sim, client, window = connected(stage)
+    push_reading(sim, client, window, 21.0)
+    wait_for("the reading in the history file", lambda: history_rows(client) == 1)
+    # Another process takes the file's write lock and keeps it past the exit.
+    other = sqlite3.connect(client.path("kovhistory.db"), isolation_level=None)
+    try:
+        other.execute("BEGIN IMMEDIATE")
+        for temp in (22, 23, 24):
+            push_reading(sim, client, window, temp)
+        wait_for('"file is busy" in client.log', lambda: log_lines(client, "file is busy"), limit=10)
+        exit_within(client, window, 10)
+    finally:
+        other.rollback()
+        other.close()
+    check(history_rows(client) == 1, "the reading committed before the lock is gone")
+    busy = log_lines(client, "file is busy")
+    check(len(busy) == 1, f"client.log says the file is busy {len(busy)} times")
+    counted = log_lines(client, "could not be written")
+    check(counted and "3 readings" in counted[-1], f"client.log does not count what was not written: {counted}")
+    log(counted[-1])
+
+
 # ---------------------------------------------------------------- settings
 
 
@@ -671,6 +754,8 @@ CASES = [
     ("folder-not-writable", case_folder_not_writable),
     ("odd-readings", case_odd_readings),
     ("second-start", case_second_start),
+    ("clock-forward", case_clock_forward),
+    ("exit-locked", case_exit_locked),
 ]
 
 if __name__ == "__main__":

@@ -1,12 +1,16 @@
 // The history file: what goes in comes back, rollups, retention, settings.
+#include "history_schema.h"
 #include "history_settings.h"
 #include "history_store.h"
+#include "history_v1.h"
 #include "kov_instrument_config.h"
+#include "sqlite_file.h"
 #include "sqlite_history_source.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -52,7 +56,7 @@ TEST_F(StoreTest, RecordsComeBackAsWritten)
     SqliteHistorySource source(path);
     const std::vector<Reading> raw = source.readings(0, t0, t0 + 120'000);
     ASSERT_EQ(raw.size(), 4u) << source.lastError();
-    EXPECT_EQ(raw[1].arrivalMs, t0 + 11); // the same millisecond moved on by one
+    EXPECT_EQ(raw[1].arrivalMs, t0 + 10); // the same millisecond keeps its time
     EXPECT_TRUE(std::isnan(raw[1].humidity));
     EXPECT_TRUE(std::isnan(raw[2].temperature));
 
@@ -90,10 +94,12 @@ TEST_F(StoreTest, RecordsComeBackAsWritten)
 TEST_F(StoreTest, RetentionTrimsInStepsAndRollupsOutliveRawReadings)
 {
     const std::int64_t now = t0 + 200 * day;
+    const std::int64_t cutoff = now - 90 * day;
+    const int old = HistoryStore::retentionBatch + 1000; // more than one step
     Batch batch;
-    // 100 days old: more than one step of raw readings, one message 11 years old.
-    for (int i = 0; i < HistoryStore::retentionBatch + 1000; ++i)
-        batch.readings.push_back(reading(0, now - 100 * day + i * 1000LL, 20.0 + i % 7));
+    // One reading a second across the limit, one now; a message 11 years old.
+    for (int i = 0; i < old + 1000; ++i)
+        batch.readings.push_back(reading(0, cutoff - old * 1000LL + i * 1000LL, 20.0 + i % 7));
     batch.readings.push_back(reading(0, now - 1000, 25.0));
     batch.events.push_back(MessageRecord{0, 0, now - 4000 * day, "old"});
     batch.events.push_back(MessageRecord{0, 0, now - 1000, "new"});
@@ -103,13 +109,136 @@ TEST_F(StoreTest, RetentionTrimsInStepsAndRollupsOutliveRawReadings)
     for (bool more = true; more && steps < 100; ++steps)
         ASSERT_EQ(store.retentionStep(now, Retention{}, more), Fault::None) << store.lastError();
     EXPECT_GT(steps, 1);
+    EXPECT_EQ(store.retentionHeld(), "");
 
     SqliteHistorySource source(path);
-    EXPECT_EQ(source.readings(0, 0, now).size(), 1u);
-    EXPECT_EQ(source.rollups(0, now - 101 * day, now - 99 * day).size(), 100u); // 6000 s of minutes
+    EXPECT_EQ(source.readings(0, 0, now).size(), 1001u);
+    EXPECT_EQ(source.rollups(0, cutoff - old * 1000LL, cutoff).size(), 100u); // 6000 s of minutes
     const auto messages = source.messages(0, now);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "new");
+}
+
+// Three days of one reading a minute (every minute rolled up, but for a
+// hole) and a message at the start, trimmed with limits of one day raw and
+// two days else, by a clock that may be wrong.
+TEST(HistoryRetention, NoRowGoesBecauseTheClockJumped)
+{
+    constexpr std::int64_t minute = 60'000;
+    const std::int64_t end = t0 + 3 * day;
+    constexpr int all = 3 * 24 * 60;
+    const std::int64_t limit = end - day; // the raw limit with the clock right
+    struct Case {
+        const char* name;
+        std::int64_t now;
+        std::pair<std::int64_t, std::int64_t> hole, later; // no readings in one, readings in the other
+        std::size_t readingsLeft;                          // of the three days
+        bool messageLeft;
+        const char* held; // part of retentionHeld(), or empty
+    };
+    const Case cases[] = {
+        {"the clock right", end, {}, {}, 24 * 60, false, ""},
+        {"the client off for 50 minutes at the limit", end, {limit - 30 * minute, limit + 20 * minute}, {},
+            24 * 60 - 20, false, ""},
+        {"the client off for 2 hours at the limit", end, {limit - 60 * minute, limit + 60 * minute}, {},
+            all - 120, false, "nothing was recorded from"},
+        {"the clock 400 days ahead, nothing new yet", end + 400 * day, {}, {}, all, true,
+            "is 400 days past the newest row recorded"},
+        {"the clock 400 days ahead, readings recorded since", end + 400 * day + 60 * minute, {},
+            {end + 400 * day, end + 400 * day + 60 * minute}, all, true, "nothing was recorded from"},
+        {"the clock 400 days ahead for three days", end + 403 * day, {}, {end + 400 * day, end + 403 * day},
+            0, false, ""},
+        {"the clock a year behind", end - 365 * day, {}, {end - 365 * day, end - 365 * day + 60 * minute},
+            all, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file("kovhistory.db");
+        HistoryStore store(path, "retention");
+        ASSERT_EQ(store.open(), Fault::None) << store.lastError();
+        Batch batch;
+        for (std::int64_t t = t0; t < end; t += minute)
+            if (t < c.hole.first || t >= c.hole.second)
+                batch.readings.push_back(reading(0, t, 20.0));
+        for (std::int64_t t = c.later.first; t < c.later.second; t += minute)
+            batch.readings.push_back(reading(0, t, 30.0));
+        batch.events.push_back(MessageRecord{0, 0, t0, "first"});
+        ASSERT_EQ(store.write(batch), Fault::None) << store.lastError();
+        ASSERT_EQ(store.finishRollups(), Fault::None);
+
+        const Retention retention{1, 2, 2};
+        int steps = 0;
+        for (bool more = true; more && steps < 100; ++steps)
+            ASSERT_EQ(store.retentionStep(c.now, retention, more), Fault::None) << store.lastError();
+        const std::string held = store.retentionHeld();
+        EXPECT_EQ(held.empty(), *c.held == 0) << held;
+        EXPECT_NE(held.find(c.held), std::string::npos) << held;
+
+        SqliteHistorySource source(path);
+        EXPECT_EQ(source.readings(0, t0, end).size(), c.readingsLeft);
+        EXPECT_EQ(source.messages(t0, t0 + 1).size(), c.messageLeft ? 1u : 0u);
+    }
+}
+
+// Two writes of one millisecond, a step back, a restart in between: every
+// record stays, each with the time it was given.
+TEST_F(StoreTest, AClockSteppedBackKeepsEveryRecordAndItsTime)
+{
+    const std::vector<std::int64_t> times = {t0 + 5, t0 + 5, t0 + 9, t0 + 5, t0 + 1};
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        if (i == 3) { // a restart: nothing carries over but the file
+            store.close();
+            ASSERT_EQ(store.open(), Fault::None) << store.lastError();
+        }
+        const std::int64_t t = times[i];
+        Batch batch;
+        batch.readings = {reading(0, t, static_cast<double>(i))};
+        batch.events = {MessageRecord{0, 0, t, "m" + std::to_string(i)},
+            SetpointChange{0, Setpoint::OverTemp, 32.0, 40.0 + static_cast<double>(i), t},
+            LinkChange{LinkEvent::Lost, "r", t}, AlarmRecord{AlarmAction::Raised, "p", "op", t}};
+        ASSERT_EQ(store.write(batch), Fault::None) << store.lastError();
+    }
+    std::vector<std::int64_t> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    auto timesOf = [](const auto& rows, auto time) {
+        std::vector<std::int64_t> got;
+        for (const auto& row : rows)
+            got.push_back(row.*time);
+        return got;
+    };
+    SqliteHistorySource source(path);
+    EXPECT_EQ(timesOf(source.readings(0, t0, t0 + 10), &Reading::arrivalMs), sorted);
+    EXPECT_EQ(timesOf(source.messages(t0, t0 + 10), &MessageRecord::arrivalMs), sorted);
+    EXPECT_EQ(timesOf(source.setpointChanges(t0, t0 + 10), &SetpointChange::timeMs), sorted);
+    EXPECT_EQ(timesOf(source.linkChanges(t0, t0 + 10), &LinkChange::timeMs), sorted);
+    EXPECT_EQ(timesOf(source.alarmRecords(t0, t0 + 10), &AlarmRecord::timeMs), sorted);
+}
+
+// A file of the first version: brought up in place, every row kept, and
+// written on at once.
+TEST(HistorySchema, AnOlderFileIsBroughtUpToDateInPlace)
+{
+    TempDir dir;
+    const std::string path = dir.file("kovhistory.db");
+    ASSERT_EQ(runOnSqliteFile(path, historyV1Statements(true)), "");
+
+    HistoryStore store(path, "upgrade");
+    ASSERT_EQ(store.open(), Fault::None) << store.lastError();
+    EXPECT_EQ(store.upgradedFrom(), 1);
+    Batch batch;
+    batch.readings = {reading(0, 1'700'000'040'000, 22.5)};
+    ASSERT_EQ(store.write(batch), Fault::None) << store.lastError();
+    store.close();
+    ASSERT_EQ(store.open(), Fault::None) << store.lastError(); // and it passes the check
+    EXPECT_EQ(store.upgradedFrom(), HistorySchema::version);
+
+    SqliteHistorySource source(path);
+    const auto electronics = source.readings(0, 0, INT64_MAX);
+    ASSERT_EQ(electronics.size(), 3u);
+    EXPECT_DOUBLE_EQ(electronics[2].temperature, 21.5);
+    EXPECT_EQ(source.readings(1, 0, INT64_MAX).size(), 1u);
+    ASSERT_EQ(source.messages(0, INT64_MAX).size(), 1u);
 }
 
 TEST(HistorySettings, ItemOrDefaults)

@@ -1,16 +1,23 @@
 // kovrecorder against a private PostgreSQL cluster and kovsim: what it
 // writes, what survives an outage of the database or a stop during one,
 // what it refuses and what the archive refuses.
+#include "archive_store.h"
 #include "child_process.h"
 #include "file_text.h"
+#include "history_schema.h"
 #include "history_source_factory.h"
+#include "history_v1.h"
 #include "naming_service_process.h"
 #include "postgres_cluster.h"
 #include "postgres_history_source.h"
+#include "record_keys.h"
 #include "simulator_process.h"
+#include "sqlite_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +25,7 @@
 #include <limits>
 #include <memory>
 #include <regex>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -84,9 +92,14 @@ protected:
     {
         long count = -1;
         for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(200ms))
-            if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
-                break;
+             std::this_thread::sleep_for(200ms)) {
+            try {
+                if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
+                    break;
+            } catch (const std::runtime_error&) {
+                // The recorder has not made its tables yet.
+            }
+        }
         std::this_thread::sleep_for(1s); // and nothing more comes
         return std::stol(db_->query("SELECT count(*) FROM " + table));
     }
@@ -239,8 +252,8 @@ TEST_F(RecorderArchive, ARefusedRowIsSetAsideAndTheRestIsWritten)
     EXPECT_EQ(rowsOnceSettled("readings", 40, 10s), 40) << "nothing written after the refusal";
 
     const std::string refused = FileText::read(state_.file("refused.spool"));
-    EXPECT_NE(refused.find("\tpoison pill\n"), std::string::npos) << refused;
-    EXPECT_NE(refused.find("\t5000\t40\t0\n"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\tpoison pill\t"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\t5000\t40\t0\t"), std::string::npos) << refused;
     EXPECT_NE(refused.find("violates check constraint \"sane\""), std::string::npos) << refused;
     EXPECT_EQ(rec->terminate(10s), 0);
     const std::string said = rec->text(ChildProcess::Stream::Error);
@@ -317,6 +330,74 @@ TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
     make();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].find("cannot be reached"), std::string::npos);
+}
+
+// An archive of the first version, in a file and on the server: brought up
+// in place by the first recorder to open it, every row kept; a batch
+// written twice is stored once.
+TEST_F(RecorderArchive, AnOlderArchiveIsBroughtUpToDateInPlace)
+{
+    TempDir dir;
+    for (const bool sqlite : {true, false}) {
+        SCOPED_TRACE(sqlite ? "sqlite" : "postgresql");
+        const std::string url = sqlite ? "sqlite:" + dir.file("archive.db") : db_->url();
+        if (sqlite)
+            ASSERT_EQ(runOnSqliteFile(dir.file("archive.db"), historyV1Statements(true)), "");
+        else
+            for (const std::string& statement : historyV1Statements(false))
+                db_->query(statement);
+
+        std::string error;
+        const auto address = *History::ArchiveAddress::parse(url, error);
+        Recorder::ArchiveStore store(address, "upgrade"), second(address, "second");
+        ASSERT_EQ(store.open(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
+        EXPECT_EQ(store.upgradedFrom(), 1);
+        ASSERT_EQ(second.open(), Recorder::ArchiveStore::Outcome::Ok) << second.lastError();
+        EXPECT_EQ(second.upgradedFrom(), HistorySchema::version);
+        // Two readings of one second, written by both.
+        Recorder::RecordKeys keys;
+        History::Batch batch;
+        for (double temperature : {22.5, 23.5}) {
+            History::Reading reading{0, 1700000100, 0, temperature, 40.0, false};
+            keys.key(reading, 1700000100000);
+            batch.readings.push_back(reading);
+        }
+        ASSERT_EQ(store.write(batch), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
+        ASSERT_EQ(second.write(batch), Recorder::ArchiveStore::Outcome::Ok) << second.lastError();
+        store.close();
+        second.close();
+
+        History::PostgresHistorySource source(address);
+        const auto electronics = source.readings(0, 0, always);
+        ASSERT_EQ(electronics.size(), 4u) << source.lastError();
+        EXPECT_EQ(source.readings(1, 0, always).size(), 1u);
+        EXPECT_EQ(source.messages(0, always).size(), 1u);
+    }
+}
+
+// A reader waiting on the server (a trend being read at exit) is ended at
+// once from another thread.
+TEST_F(RecorderArchive, AReaderWaitingOnTheServerIsInterrupted)
+{
+    db_->query("CREATE VIEW readings AS SELECT 0::smallint AS housing, 0::bigint AS arrival_ms, "
+               "0::bigint AS reading_time, 0.0::float8 AS temperature, 0.0::float8 AS humidity, "
+               "0::smallint AS water FROM pg_sleep(60)");
+    std::string error;
+    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error));
+    ASSERT_TRUE(source.reachable()) << source.lastError();
+    std::atomic<bool> waiting{true};
+    std::thread interrupter([&] {
+        for (int i = 0; i < 200 && waiting; ++i, std::this_thread::sleep_for(50ms))
+            if (db_->query("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'") != "0")
+                break;
+        source.interrupt();
+    });
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(source.readings(0, 0, always).empty());
+    waiting = false;
+    interrupter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s);
+    EXPECT_FALSE(source.lastError().empty());
 }
 
 } // namespace

@@ -81,21 +81,56 @@ TEST(ArchiveAddress, NoMessageQuotesThePasswordWhateverTheText)
     }
 }
 
-TEST(RecordKeys, ReadingsOfOneSecondTakeItsMillisecondsInTurn)
+TEST(RecordKeys, ReadingsKeepTheInstrumentsSecondAndCountWithinIt)
 {
     const std::int64_t now = 1700000000500;
-    Recorder::RecordKeys keys;
-    // (housing, instrument seconds) -> key
-    const std::tuple<int, std::int64_t, std::int64_t> cases[] = {{0, 1700000000, 1700000000000},
-        {0, 1700000000, 1700000000001}, {1, 1700000000, 1700000000000}, {0, 1700000001, 1700000001000},
-        {0, 1699999999, 1700000001001}, {1, 0, now}, {1, 0, now + 1}};
-    for (const auto& [housing, seconds, key] : cases) {
-        History::Reading reading{housing, seconds};
+    const std::int64_t s = 1700000000;
+    // (housing, instrument seconds) -> (arrival_ms, seq)
+    struct Case {
+        int housing;
+        std::int64_t seconds, key;
+        int seq;
+    };
+    const Case cases[] = {
+        {0, s, s * 1000, 0}, {0, s, s * 1000, 1}, {1, s, s * 1000, 0}, {0, s + 1, s * 1000 + 1000, 0},
+        {0, s - 1, s * 1000 - 1000, 0},         // the instrument's clock stepped back
+        {0, s, s * 1000, 2},                    // and on into a second it had used
+        {0, s + 80000, s * 1000 + 80000000, 0}, // stamped 22 hours ahead
+        {0, s + 2, s * 1000 + 2000, 0},         // which moves no later key
+        {1, 0, now, 0}, {1, 0, now, 1},         // no clock: the arrival time
+    };
+    Recorder::RecordKeys keys, second;
+    for (const Case& c : cases) {
+        History::Reading reading{c.housing, c.seconds}, same = reading;
         ASSERT_TRUE(keys.key(reading, now));
-        EXPECT_EQ(reading.arrivalMs, key) << housing << " " << seconds;
+        EXPECT_EQ(reading.arrivalMs, c.key) << c.housing << " " << c.seconds;
+        EXPECT_EQ(reading.seq, c.seq) << c.housing << " " << c.seconds;
+        // A second recorder that saw the same readings gives the same keys.
+        ASSERT_TRUE(second.key(same, now));
+        EXPECT_EQ(std::make_pair(same.arrivalMs, same.seq), std::make_pair(reading.arrivalMs, reading.seq));
     }
-    History::Reading unknown{7, 1700000000};
+    History::Reading unknown{7, s};
     EXPECT_FALSE(keys.key(unknown, now));
+}
+
+TEST(RecordKeys, EventsOfOneTimeNeverShareAKey)
+{
+    const std::int64_t now = 1700000000500;
+    Recorder::RecordKeys keys(1), laterRun(2);
+    History::MessageRecord first{0, 1700000000}, again = first;
+    keys.key(first, now);
+    keys.key(again, now);
+    EXPECT_EQ(first.arrivalMs, again.arrivalMs);
+    EXPECT_NE(first.seq, again.seq);
+    // A later run whose clock was set back to the same millisecond.
+    History::LinkChange before{}, same{}, after{};
+    keys.key(before, now);
+    keys.key(same, now);
+    laterRun.key(after, now);
+    EXPECT_EQ(after.timeMs, before.timeMs);
+    EXPECT_NE(before.seq, same.seq);
+    EXPECT_NE(after.seq, before.seq);
+    EXPECT_NE(after.seq, same.seq);
 }
 
 TEST(ArchiveBuffer, PastItsBoundThinsReadingsAcrossTheWholeSpanAndKeepsMessages)
@@ -170,13 +205,15 @@ TEST(SpoolFile, KeepsEveryRowWithItsKeyWhateverItsText)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     History::Batch rows;
-    rows.readings = {{0, 1700000000, 1700000000123, 21.5, 40.25, false}, {1, -5, -6, nan, -inf, true},
+    rows.readings = {{0, 1700000000, 1700000000123, 21.5, 40.25, false, 3}, {1, -5, -6, nan, -inf, true},
         {0, 0, 7, 4.9e-324, 1e308, false}};
     const std::string tricky = "tab\there, line\nend \\n not a line\r, # no comment, \xc3\xa9";
-    rows.events = {History::MessageRecord{2, 17, 1700000000001, tricky}, History::MessageRecord{0, 0, 5, ""},
-        History::LinkChange{History::LinkEvent::Lost, "the event\tchannel\ndropped", 9},
+    rows.events = {History::MessageRecord{2, 17, 1700000000001, tricky, 4},
+        History::MessageRecord{0, 0, 5, ""},
+        History::LinkChange{History::LinkEvent::Lost, "the event\tchannel\ndropped", 9, 65536},
         History::SetpointChange{1, History::Setpoint::RhWarning, 35, 36.5, 10},
-        History::AlarmRecord{History::AlarmAction::Acknowledged, "Electronics housing", "op\t1", 11}};
+        History::AlarmRecord{History::AlarmAction::Shelved, "Electronics housing water sensor", "op\t1", 11,
+            "electronics.water", "pump\nswap", 12}};
     std::string error;
     ASSERT_TRUE(Recorder::SpoolFile::save(dir.file("held.spool"), rows, error)) << error;
     {
@@ -196,6 +233,11 @@ TEST(SpoolFile, KeepsEveryRowWithItsKeyWhateverItsText)
         EXPECT_EQ(
             Recorder::SpoolFile::line(loaded.rows.events[i]), Recorder::SpoolFile::line(rows.events[i]));
     EXPECT_EQ(loaded.rows.readings[0].arrivalMs, 1700000000123);
+    EXPECT_EQ(loaded.rows.readings[0].seq, 3);
+    EXPECT_EQ(std::get<History::MessageRecord>(loaded.rows.events[0]).seq, 4);
+    EXPECT_EQ(std::get<History::LinkChange>(loaded.rows.events[2]).seq, 65536);
+    EXPECT_EQ(std::get<History::AlarmRecord>(loaded.rows.events[4]).untilMs, 12);
+    EXPECT_EQ(std::get<History::AlarmRecord>(loaded.rows.events[4]).comment, "pump\nswap");
     EXPECT_TRUE(std::isnan(loaded.rows.readings[1].temperature));
     EXPECT_EQ(loaded.rows.readings[2].temperature, 4.9e-324);
     EXPECT_EQ(std::get<History::MessageRecord>(loaded.rows.events[0]).text, tricky);
