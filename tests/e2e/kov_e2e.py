@@ -268,7 +268,7 @@ class Simulator:
 class Client:
     """kovclient in its own start folder, on the private desktop."""
 
-    def __init__(self, tools, folder, session_env, names_initref, config=SETPOINTS, prefix=()):
+    def __init__(self, tools, folder, session_env, names_initref, config=SETPOINTS, prefix=(), platform="xcb"):
         self.tools = tools
         self.folder = folder
         self.initref = names_initref
@@ -276,8 +276,11 @@ class Client:
         self.env = dict(os.environ)
         self.env.update(session_env)
         # The offscreen platform has no accessibility bridge: a real X
-        # window it is, on the private server.
-        self.env["QT_QPA_PLATFORM"] = "xcb"
+        # window it is, on the private server, unless a case asks for a
+        # platform without X (then it watches client.log and the status).
+        self.env["QT_QPA_PLATFORM"] = platform
+        if platform != "xcb":
+            self.env.pop("DISPLAY", None)
         for key in ("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "QT_ACCESSIBILITY", "AT_SPI_BUS_ADDRESS",
                     "WAYLAND_DISPLAY", "SESSION_MANAGER"):
             self.env.pop(key, None)

@@ -475,10 +475,10 @@ def active(client, window):
     return window.getState().contains(e2e.pyatspi.STATE_ACTIVE)
 
 
-def start_again(stage, first, limit):
+def start_again(stage, first, limit, **settings):
     """kovclient started in first's folder again; answers its status."""
     began = time.monotonic()
-    status = stage.client(first.initref, config=None).start().wait_exit(limit)
+    status = stage.client(first.initref, config=None, **settings).start().wait_exit(limit)
     log(f"the start in the same folder ended after {time.monotonic() - began:.2f} s, status {status}")
     return status
 
@@ -511,6 +511,47 @@ def case_second_start(stage):
     again = stage.client(first.initref, config=None).start()
     exit_within(again, again.program.main_window(), CALL_LIMIT)
     check(other.running(), "the client in the other folder ended")
+
+
+def log_line_after(client, text, began, limit=e2e.STEP_LIMIT):
+    """Waits for the client.log line holding text; answers the seconds since began."""
+    wait_for(f"client.log saying {text!r}", lambda: text in e2e.read_file(client.path("client.log")), limit=limit)
+    return time.monotonic() - began
+
+
+def case_second_start_offscreen(stage):
+    """The same starts on a platform without an X connection. Offscreen has
+    no accessibility bridge: client.log, kovsim and the exit status tell."""
+    names = stage.names()
+    sim = stage.sim(names)
+    first = stage.client(names.initref, platform="offscreen").start()
+    sim.wait_line("subscribe consumer=")
+    check(start_again(stage, first, 3, platform="offscreen") == 0, "a second start in the same folder failed")
+    log_line_after(first, "was asked to show its window", time.monotonic())
+    first.alive()
+    line = sim.wait_line("ok list", start=sim.command("list"))
+    check("consumers=1" in line and sim.count("subscribe consumer=") == 1, f"kovsim: {line}")
+    # The socket is in the user's runtime folder, not in /tmp.
+    runtime = stage.run.session.env["XDG_RUNTIME_DIR"]
+    sockets = [n for n in os.listdir(runtime) if n.startswith("kovclient-")]
+    check(len(sockets) == 1, f"sockets in {runtime}: {sockets}")
+    check(not os.path.exists(os.path.join("/tmp", sockets[0])), f"/tmp/{sockets[0]} exists")
+    # Hung: the new start gives up after the answer limit (its box cannot
+    # be read here) and ends on SIGTERM with status 1.
+    first.proc.send_signal(signal.SIGSTOP)
+    began = time.monotonic()
+    hung = stage.client(names.initref, config=None, platform="offscreen").start()
+    took = log_line_after(hung, "did not answer within 2000 ms", began, limit=CALL_LIMIT)
+    log(f"no answer logged after {took:.2f} s")
+    check(took >= 2, f"gave up after {took:.2f} s, before the answer limit")
+    hung.proc.terminate()
+    check(hung.wait_exit(CALL_LIMIT) == 1, "not status 1 without an answer")
+    # Killed: its lock is taken over at once.
+    first.kill()
+    again = stage.client(names.initref, config=None, platform="offscreen").start()
+    sim.wait_line("subscribe consumer=", start=sim.pull())
+    again.proc.terminate()
+    check(again.wait_exit(CALL_LIMIT) == 0, "the client that took the folder over did not end with status 0")
 
 
 # ---------------------------------------------------------------- readings
@@ -621,6 +662,7 @@ CASES = [
     ("folder-not-writable", case_folder_not_writable),
     ("odd-readings", case_odd_readings),
     ("second-start", case_second_start),
+    ("second-start-offscreen", case_second_start_offscreen),
 ]
 
 if __name__ == "__main__":
