@@ -33,6 +33,11 @@ FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
 # kovsim waits while the client's queue is full instead of dropping it.
 FLOOD_OPTIONS = ("--scenario", "flood", "--rate", os.environ.get("KOV_FLOOD_RATE", "2924"), "--backpressure")
 FLOOD_RSS_LIMIT_MIB = 300
+# Texts of 2 MB, about the most one GIOP message carries by default, back
+# to back for LONG_SECONDS at most; KOV_LONG_COUNT to try more or fewer.
+LONG_TEXT_BYTES = 2_000_000
+LONG_COUNT = int(os.environ.get("KOV_LONG_COUNT", 1000))
+LONG_SECONDS = 30
 # The link as it was before automatic reconnect: down until Reconnect.
 MANUAL = e2e.SETPOINTS + "KOV-RECONNECT_SECONDS 0\n"
 
@@ -352,6 +357,56 @@ def case_flood(stage):
     exit_within(client, window, 5)
 
 
+def case_flood_long_texts(stage):
+    names = stage.names()
+    sim = stage.sim(names, "--scenario", "none", "--backpressure")
+    # Recording off and the echo on standard output discarded: this case
+    # measures the list, not the disk.
+    client = stage.client(names.initref, config=e2e.SETPOINTS + "KOV-HISTORY_DAYS 0,3650\n", echo=False).start()
+    program = client.program
+    window = program.main_window()
+    sim.wait_line("subscribe consumer=")
+    program.press(window, "Alarms/Messages")
+    status = program.wait_window("KOV STATUS")
+    table = find(status, "Messages", e2e.pyatspi.ROLE_TABLE)
+    gauge = find(window, TEMP)
+    before = client.rss_kib() / 1024
+    began = time.monotonic()
+    sim.command(f"push message size={LONG_TEXT_BYTES} count={LONG_COUNT} alarm long")
+    last = f"push seq={LONG_COUNT} "
+    slowest = 0.0
+    while not any(line.startswith(last) for line in sim.lines[-5:]):
+        client.alive()
+        check(time.monotonic() - began < LONG_SECONDS, f"kovsim sent {len(sim.lines)} of {LONG_COUNT} in "
+              f"{LONG_SECONDS} s")
+        asked = time.monotonic()
+        program.ping(gauge)
+        slowest = max(slowest, time.monotonic() - asked)
+        check(slowest <= ANSWER_LIMIT, f"the window took {slowest:.3f} s to answer a screen reader")
+        time.sleep(0.05)
+        sim.pull()
+    took = time.monotonic() - began
+    peak = client.rss_kib("VmHWM") / 1024
+    log(f"{LONG_COUNT} texts of {LONG_TEXT_BYTES} bytes in {took:.1f} s ({LONG_COUNT / took:.0f} a second, "
+        f"{LONG_COUNT * LONG_TEXT_BYTES / took / 2**20:.0f} MiB/s); slowest answer {slowest * 1000:.0f} ms; "
+        f"memory {before:.0f} MiB before, peak {peak:.0f} MiB")
+    check(peak < FLOOD_RSS_LIMIT_MIB, f"kovclient grew to {peak:.0f} MiB")
+    check(sim.count_in_file("drop consumer=") == 0, "kovsim dropped the client")
+
+    # The newest messages listed, and a line saying where the older ones are.
+    def newest():
+        program.fresh()
+        rows = e2e.table_rows(table)
+        return rows, e2e.table_cell(table, rows - 1, "Message").name[:20]
+    rows, text = wait_for("the last text listed", newest, lambda r: r[1].startswith(f"{LONG_COUNT} long"))
+    check(rows < LONG_COUNT, f"all {rows} texts listed")
+    notice = next((acc.name for acc in e2e.descendants(status) if e2e.role(acc) == e2e.pyatspi.ROLE_LABEL
+                   and "are in History" in acc.name), None)
+    check(notice is not None, "no line says where the older messages are")
+    log(f"{rows} rows listed; {notice!r}")
+    exit_within(client, window, 5)
+
+
 # ---------------------------------------------------------------- settings
 
 
@@ -657,6 +712,7 @@ CASES = [
     ("exit-while-hung", case_exit_while_hung),
     ("exit-while-trying", case_exit_while_trying),
     ("flood", case_flood),
+    ("flood-long-texts", case_flood_long_texts),
     ("setpoint-then-kill", case_setpoint_then_kill),
     ("config-read-only", case_config_read_only),
     ("folder-not-writable", case_folder_not_writable),
