@@ -586,6 +586,10 @@ def case_second_start_offscreen(stage):
     first.alive()
     line = sim.wait_line("ok list", start=sim.command("list"))
     check("consumers=1" in line and sim.count("subscribe consumer=") == 1, f"kovsim: {line}")
+    # The files that quote messages and user names are the owner's only.
+    for name in ("client.log", "kovhistory.db", "kovhistory.db-wal", "kovhistory.db-shm"):
+        mode = wait_for(f"{name} written", lambda: os.stat(first.path(name)).st_mode & 0o777)
+        check(mode == 0o600, f"{name} has mode {mode:o}")
     # The socket is in the user's runtime folder, not in /tmp.
     runtime = stage.run.session.env["XDG_RUNTIME_DIR"]
     sockets = [n for n in os.listdir(runtime) if n.startswith("kovclient-")]
