@@ -104,26 +104,19 @@ int entryNumber(const std::string& line)
 
 TEST(LogFile, IsTheOwnersOnlyWhetherNewOrFound)
 {
-    const struct {
-        bool exists;
-        unsigned before;
-    } cases[] = {{false, 0}, {true, 0644}, {true, 0666}, {true, 0600}};
-    for (const auto& c : cases) {
+    for (const unsigned found : {0u, 0666u}) {
         TempDir dir;
         const std::string path = dir.file(LogFile::fileName);
-        if (c.exists) {
+        if (found) {
             FileText::write(path, "earlier entry\n");
-            ::chmod(path.c_str(), c.before);
+            ::chmod(path.c_str(), found);
         }
-        const mode_t umaskWas = ::umask(0);
+        const mode_t umaskWas = ::umask(0); // only the program decides
         LogFile log(dir.path());
-        const bool installed = log.install();
+        EXPECT_TRUE(log.install());
         ::umask(umaskWas);
-        ASSERT_TRUE(installed);
-        ACE_DEBUG((LM_DEBUG, "entry 1\n"));
         log.uninstall();
-        EXPECT_EQ(FileText::mode(path), 0600u) << c.before;
-        EXPECT_EQ(linesOf(path).size(), c.exists ? 2u : 1u);
+        EXPECT_EQ(FileText::mode(path), 0600u) << found;
     }
 }
 
