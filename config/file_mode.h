@@ -10,4 +10,12 @@ public:
     static bool makeReadOnly(const std::string& path);
     static bool makeWritable(const std::string& path);
     static unsigned readOnly(unsigned mode);
+
+    // For files that hold messages and user names. openPrivate opens `path`
+    // with the open(2) `flags`, creating it readable and writable by its
+    // owner only; either takes the group's and others' access from a file
+    // that has it. openPrivate answers the descriptor (-1 and errno on
+    // failure), makePrivate false when the file is not there.
+    static int openPrivate(const std::string& path, int flags);
+    static bool makePrivate(const std::string& path);
 };

@@ -1,5 +1,6 @@
 #include "history_store.h"
 
+#include "history_file.h"
 #include "history_schema.h"
 
 #include <QDateTime>
@@ -136,6 +137,7 @@ Fault HistoryStore::exec(const QString& sql)
 Fault HistoryStore::open()
 {
     close();
+    HistoryFile::keepPrivate(path_);
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db_.setDatabaseName(QString::fromStdString(path_));
     if (!db_.open()) {

@@ -9,10 +9,14 @@
 #include "system_i.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr long long maxHousingNumber = 32767;
+// A text of a message made by "size=", and messages of one "count=".
+constexpr long long maxMessageBytes = 64LL * 1024 * 1024;
+constexpr long long maxMessageCount = 1000000;
 
 CORBA::ULong housingOf(const std::string& word)
 {
@@ -144,13 +148,38 @@ void CommandInterpreter::pushReading(CommandScanner& words)
     notifier_.publish(factory_.reading(reading));
 }
 
+// "size=BYTES" pads the text with dots to that length; "count=N" sends N
+// messages back to back, each text led by its number in the run ("1 ", ...).
 void CommandInterpreter::pushMessage(CommandScanner& words)
 {
     KOV::Message message;
     message.arrival_time = timeOf(words);
+    const long long size = countOf(words, "size=", 0, maxMessageBytes);
+    const long long given = countOf(words, "count=", 0, maxMessageCount);
+    const long long count = given > 0 ? given : 1;
     message.priority = priorityOf(words.requiredWord("PRIORITY"));
-    message.text = CORBA::string_dup(words.rest().c_str());
-    notifier_.publish(factory_.message(message));
+    const std::string rest = words.rest();
+    for (long long n = 1; n <= count; ++n) {
+        std::string text = given > 0 ? std::to_string(n) + " " + rest : rest;
+        if (text.size() < static_cast<std::size_t>(size))
+            text.resize(static_cast<std::size_t>(size), '.');
+        message.text = CORBA::string_dup(text.c_str());
+        notifier_.publish(factory_.message(message));
+    }
+}
+
+long long CommandInterpreter::countOf(CommandScanner& words, const char* key, long long none, long long most)
+{
+    const std::string next = words.peek();
+    const std::size_t keyLength = std::strlen(key);
+    if (next.compare(0, keyLength, key) != 0)
+        return none;
+    words.word();
+    long long value = 0;
+    if (!CommandScanner::parseInteger(next.substr(keyLength), value) || value < 1 || value > most)
+        throw CommandError("bad number \"" + next.substr(keyLength) + "\" for " +
+            std::string(key, keyLength - 1) + " (1 to " + std::to_string(most) + ")");
+    return value;
 }
 
 void CommandInterpreter::pushEvent(CommandScanner& words)

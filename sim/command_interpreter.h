@@ -31,6 +31,8 @@ private:
 
     // An optional "at=TIME" word; the current time without it.
     static TimeBase::TimeT timeOf(CommandScanner& words);
+    // An optional "KEY=N" word, N from 1 to `most`; `none` without it.
+    static long long countOf(CommandScanner& words, const char* key, long long none, long long most);
 
     Notifier_i& notifier_;
     System_i& system_;

@@ -60,10 +60,12 @@ OutgoingEvent EventFactory::message(const KOV::Message& message) const
     CORBA::Any value;
     MessageCodec::encode(message, value);
     const std::string text = static_cast<const char*>(message.text);
-    return wrap("message", value,
+    OutgoingEvent out = wrap("message", value,
         "kind=message priority=" + std::to_string(static_cast<int>(message.priority)) +
             " time=" + std::to_string(message.arrival_time) + " length=" + std::to_string(text.size()) +
-            " text=" + SimLog::quoted(text));
+            " text=" + SimLog::quotedHead(text));
+    out.bytes = text.size();
+    return out;
 }
 
 OutgoingEvent EventFactory::instrumentEvent(const KOV::Event& record) const
@@ -79,7 +81,9 @@ OutgoingEvent EventFactory::text(const std::string& text) const
 {
     CORBA::Any value;
     value <<= text.c_str();
-    return wrap("text", value, "kind=string text=" + SimLog::quoted(text));
+    OutgoingEvent out = wrap("text", value, "kind=string text=" + SimLog::quotedHead(text));
+    out.bytes = text.size();
+    return out;
 }
 
 OutgoingEvent EventFactory::unknown(const std::string& text) const

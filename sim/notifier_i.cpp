@@ -42,8 +42,9 @@ void Notifier_i::subscribe(Event_Comm::Consumer_ptr subscriber, const char* crit
         id = existing->id();
     } else {
         id = nextId_++;
-        subscribers_.push_back(std::make_shared<Subscriber>(id, subscriber, wanted, callTimeoutMs_,
-            maxPending, log_, [this](Subscriber& s, const std::string& reason) { forget(s, reason); }));
+        subscribers_.push_back(
+            std::make_shared<Subscriber>(id, subscriber, wanted, callTimeoutMs_, maxPending, maxPendingBytes,
+                log_, [this](Subscriber& s, const std::string& reason) { forget(s, reason); }));
     }
     const std::size_t count = subscribers_.size();
     lock.unlock();
@@ -111,11 +112,12 @@ void Notifier_i::publish(const OutgoingEvent& event)
             " " + event.summary);
         const std::chrono::milliseconds wait(backpressure_ ? callTimeoutMs_ : 0);
         for (const SubscriberPtr& s : targets)
-            if (!s->enqueue(event.event, wait))
+            if (!s->enqueue(event.event, event.bytes, wait))
                 overflowing.push_back(s);
     }
     for (const SubscriberPtr& s : overflowing) {
-        const std::string reason = "too slow: " + std::to_string(maxPending) + " events pending";
+        const std::string reason = "too slow: " + std::to_string(maxPending) + " events or " +
+            std::to_string(maxPendingBytes >> 20) + " MiB of text pending";
         forget(*s, reason);
         s->abandon(reason);
     }

@@ -47,8 +47,10 @@ public:
     // Stops every delivery thread; calls under way end within the time limit.
     void shutdown();
 
-    // A consumer that falls this far behind is dropped.
+    // A consumer that falls this far behind is dropped: this many events,
+    // or (beyond one event) this many bytes of their texts.
     static constexpr std::size_t maxPending = 10000;
+    static constexpr std::size_t maxPendingBytes = 64 * 1024 * 1024;
 
 private:
     using SubscriberPtr = std::shared_ptr<Subscriber>;

@@ -10,6 +10,7 @@
 struct OutgoingEvent {
     Event_Comm::Event event;
     std::string summary;
+    std::size_t bytes = 0; // of its text, for the bound of a consumer's queue
 };
 
 #endif

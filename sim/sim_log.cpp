@@ -18,6 +18,13 @@ void SimLog::error(const std::string& text)
     std::fflush(stderr);
 }
 
+std::string SimLog::quotedHead(const std::string& text)
+{
+    if (text.size() <= headBytes)
+        return quoted(text);
+    return quoted(text.substr(0, headBytes)) + "...";
+}
+
 std::string SimLog::quoted(const std::string& text)
 {
     std::string out = "\"";

@@ -18,6 +18,10 @@ public:
     // A value in double quotes with backslash escapes, so that any text
     // (quotes, newlines, control characters) stays on one report line.
     static std::string quoted(const std::string& text);
+    // The same, but of a text longer than headBytes only its start, with
+    // "..." after the closing quote: the report of a long text stays short.
+    static constexpr std::size_t headBytes = 1024;
+    static std::string quotedHead(const std::string& text);
 
     // A number as report lines write it: "%.3f".
     static std::string fixed3(double value);

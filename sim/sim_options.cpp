@@ -185,8 +185,12 @@ are ignored). TIME is seconds since 1970 UTC; "at=TIME" is optional:
                         number up to 32767 (an unknown housing),
                         WATER 0|1 (a reading of -1 means no data);
                         TEMP and RH may also be nan, inf, -inf or subnormal
-  push message [at=TIME] PRIORITY [TEXT]   PRIORITY message|warning|alarm|0|1|2;
-                        TEXT may be longer than 128 characters
+  push message [at=TIME] [size=BYTES] [count=N] PRIORITY [TEXT]
+                        PRIORITY message|warning|alarm|0|1|2;
+                        TEXT may be longer than 128 characters; size= pads
+                        it with dots to BYTES (up to 64 MiB); count= sends N
+                        (up to 1000000) back to back, each TEXT led by its
+                        number in the run ("1 ", "2 ", ...)
   push event [at=TIME] ID [NAME]          a KOV::Event (ID -32768..32767)
   push string [TEXT]                      a plain string
   push unknown [TEXT]   a struct laid out like KOV::Message under the
@@ -224,7 +228,8 @@ Report lines on standard output (one per event, flushed at once):
   consumer id=N criteria="C" pending=Q           (list)
   ok COMMAND ...                                 (drop, refuse, elapsed, list)
   stopping cause=quit|eof|signal
-Quoted texts use backslash escapes (\" \\ \n \r \t \xHH).
+Quoted texts use backslash escapes (\" \\ \n \r \t \xHH); of a message or
+string text over 1024 bytes only the first 1024 are quoted, "..." after them.
 Errors go to standard error as "kovsim: ..." lines. Exit status: 0 after quit,
 end of input (--exit-on-eof) or SIGINT/SIGTERM; 1 for a bad option; 2 when the
 naming service cannot be reached or the names cannot be bound.

@@ -5,10 +5,12 @@
 #include <omniORB4/omniORB.h>
 
 Subscriber::Subscriber(int id, Event_Comm::Consumer_ptr consumer, std::string criteria,
-    unsigned long callTimeoutMs, std::size_t maxPending, SimLog& log, FailureHandler onFailure)
+    unsigned long callTimeoutMs, std::size_t maxPending, std::size_t maxPendingBytes, SimLog& log,
+    FailureHandler onFailure)
     : id_(id),
       consumer_(Event_Comm::Consumer::_duplicate(consumer)),
       maxPending_(maxPending),
+      maxPendingBytes_(maxPendingBytes),
       log_(log),
       onFailure_(std::move(onFailure)),
       criteria_(std::move(criteria))
@@ -42,16 +44,29 @@ bool Subscriber::refersTo(Event_Comm::Consumer_ptr other) const
     return consumer_->_is_equivalent(other);
 }
 
-bool Subscriber::enqueue(const Event_Comm::Event& event, std::chrono::milliseconds wait)
+bool Subscriber::hasRoom(std::size_t bytes) const
+{
+    return queue_.size() < maxPending_ && (queuedBytes_ == 0 || queuedBytes_ + bytes <= maxPendingBytes_);
+}
+
+void Subscriber::clearQueue()
+{
+    queue_.clear();
+    queuedBytes_ = 0;
+}
+
+bool Subscriber::enqueue(const Event_Comm::Event& event, std::size_t bytes, std::chrono::milliseconds wait)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    room_.wait_for(lock, wait, [this] { return stopping_ || closing_ || queue_.size() < maxPending_; });
+    room_.wait_for(lock, wait, [this, bytes] { return stopping_ || closing_ || hasRoom(bytes); });
     if (stopping_ || closing_)
         return true;
-    if (queue_.size() >= maxPending_)
+    if (!hasRoom(bytes))
         return false;
     Item item;
     item.event = event;
+    item.bytes = bytes;
+    queuedBytes_ += bytes;
     queue_.push_back(std::move(item));
     wake_.notify_one();
     return true;
@@ -76,7 +91,7 @@ void Subscriber::abandon(const std::string& reason)
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_)
         return;
-    queue_.clear();
+    clearQueue();
     queueDisconnect(reason);
 }
 
@@ -96,7 +111,7 @@ void Subscriber::stop()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
-    queue_.clear();
+    clearQueue();
     wake_.notify_one();
     room_.notify_all();
 }
@@ -107,11 +122,10 @@ bool Subscriber::nextItem(Item& item)
     wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_)
         return false;
-    const bool wasFull = queue_.size() >= maxPending_;
     item = std::move(queue_.front());
     queue_.pop_front();
-    if (wasFull)
-        room_.notify_all();
+    queuedBytes_ -= item.bytes;
+    room_.notify_all();
     return true;
 }
 
@@ -142,7 +156,7 @@ bool Subscriber::deliver(const Event_Comm::Event& event)
     // tell it, in case it is merely slow rather than gone.
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.clear();
+        clearQueue();
         closing_ = true;
         room_.notify_all();
     }

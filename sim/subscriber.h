@@ -24,8 +24,10 @@ public:
     // subscriber (without joining it: that happens later, from another thread).
     using FailureHandler = std::function<void(Subscriber&, const std::string& reason)>;
 
+    // The queue holds at most maxPending events and, beyond one event,
+    // maxPendingBytes of their texts.
     Subscriber(int id, Event_Comm::Consumer_ptr consumer, std::string criteria, unsigned long callTimeoutMs,
-        std::size_t maxPending, SimLog& log, FailureHandler onFailure);
+        std::size_t maxPending, std::size_t maxPendingBytes, SimLog& log, FailureHandler onFailure);
     ~Subscriber(); // stops and joins the delivery thread
 
     Subscriber(const Subscriber&) = delete;
@@ -36,9 +38,9 @@ public:
     void setCriteria(const std::string& criteria);
     bool refersTo(Event_Comm::Consumer_ptr other) const;
 
-    // Queues one event, waiting up to `wait` for room in a full queue; false
-    // when it stays full (the consumer is too slow).
-    bool enqueue(const Event_Comm::Event& event, std::chrono::milliseconds wait = {});
+    // Queues one event with `bytes` of text, waiting up to `wait` for room
+    // in a full queue; false when it stays full (the consumer is too slow).
+    bool enqueue(const Event_Comm::Event& event, std::size_t bytes = 0, std::chrono::milliseconds wait = {});
     std::size_t pending() const;
 
     // Delivers what is queued, then calls the consumer's "disconnect" with
@@ -59,8 +61,13 @@ private:
     struct Item {
         bool disconnect = false;
         Event_Comm::Event event;
+        std::size_t bytes = 0;
         std::string reason;
     };
+
+    // The caller holds mutex_.
+    bool hasRoom(std::size_t bytes) const;
+    void clearQueue();
 
     void run();
     bool nextItem(Item& item);
@@ -70,6 +77,7 @@ private:
     const int id_;
     Event_Comm::Consumer_var consumer_;
     const std::size_t maxPending_;
+    const std::size_t maxPendingBytes_;
     SimLog& log_;
     FailureHandler onFailure_;
 
@@ -77,6 +85,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable room_; // the queue shrank, or the subscriber is ending
     std::deque<Item> queue_;
+    std::size_t queuedBytes_ = 0;
     std::string criteria_;
     bool stopping_ = false;
     bool closing_ = false; // a final "disconnect" is queued

@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -44,11 +45,18 @@ InstanceGuard::~InstanceGuard() = default;
 
 QString InstanceGuard::serverName(const QString& directory)
 {
+    // In the user's own runtime folder (XDG_RUNTIME_DIR, else a folder of
+    // the user's that Qt makes 0700 and checks): a name in /tmp could be
+    // taken first by another user, whose program would then answer for this
+    // client. Empty when there is no such folder.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return QString();
     const QString canonical = QFileInfo(directory).canonicalFilePath();
     const QByteArray path = (canonical.isEmpty() ? directory : canonical).toUtf8();
     // A socket path has room for about 100 bytes: a hash, not the path.
     const QByteArray hash = QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(24);
-    return QStringLiteral("kovclient-") + QString::fromLatin1(hash);
+    return runtime + QStringLiteral("/kovclient-") + QString::fromLatin1(hash);
 }
 
 std::optional<int> InstanceGuard::claim(MessageBoxes& boxes)
@@ -64,6 +72,11 @@ std::optional<int> InstanceGuard::claim(MessageBoxes& boxes)
             ACE_ERROR((LM_ERROR, "Cannot create the lock file %s: a second client in %s goes unnoticed\n",
                 local(lock_.fileName()).constData(), local(directory_).constData()));
             return std::nullopt;
+        }
+        if (name_.isEmpty()) {
+            ACE_ERROR((LM_ERROR, "No private runtime folder (XDG_RUNTIME_DIR) to reach the client in %s\n",
+                local(directory_).constData()));
+            return reportSilent(boxes);
         }
         const Answer answer = askHolder(deadline);
         if (answer == Answer::Shown) {
@@ -100,6 +113,13 @@ int InstanceGuard::reportSilent(MessageBoxes& boxes)
 
 void InstanceGuard::listen()
 {
+    if (name_.isEmpty()) {
+        ACE_ERROR((LM_ERROR,
+            "No private runtime folder (XDG_RUNTIME_DIR) for the socket; a second start in %s "
+            "cannot show this window\n",
+            local(directory_).constData()));
+        return;
+    }
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     // A socket left by a killed client: ours now, since we hold the lock.
     QLocalServer::removeServer(name_);

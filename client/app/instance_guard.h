@@ -17,7 +17,7 @@ class QLocalSocket;
 // back the setpoints they read at start, the last one over the other's.
 //
 // The first start takes a lock file in the folder and listens on a local
-// socket named after the folder. A later start finds the lock taken and asks
+// socket named after the folder, in the user's runtime folder. A later start finds the lock taken and asks
 // the running client, through that socket, to show its window; it then ends
 // without connecting to the instrument. A lock left by a killed client is
 // taken over at once (its process is gone), never after a timeout: a client
@@ -46,7 +46,8 @@ public:
     // What the running client does when a later start asks for its window.
     void onShowRequest(std::function<void()> show) { show_ = std::move(show); }
 
-    // The local socket's name: short, whatever the folder's path.
+    // The local socket's path, in the user's runtime folder, of a length
+    // that does not grow with the folder's; empty without such a folder.
     static QString serverName(const QString& directory);
 
 private:

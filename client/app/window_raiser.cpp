@@ -45,12 +45,18 @@ void WindowRaiser::bringToFront(QWidget* window)
 // Ask again with the current time, as a pager does.
 void WindowRaiser::activateOnX11(QWidget* window)
 {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    xcb_connection_t* connection = x11->connection();
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection || xcb_connection_has_error(connection))
+        return;
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const xcb_screen_iterator_t screens = setup ? xcb_setup_roots_iterator(setup) : xcb_screen_iterator_t{};
+    if (!screens.data)
+        return;
     const xcb_window_t id = static_cast<xcb_window_t>(window->winId());
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const xcb_window_t root = screens.data->root;
     if (!hasWindowManager(connection, root)) {
         xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
         xcb_flush(connection);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 TrendExport::TrendExport(const std::string& path) : path_(path) {}
@@ -27,7 +28,7 @@ void TrendExport::write(
 {
     auto after = std::upper_bound(sets.begin(), sets.end(), sample.timeMs,
         [](std::int64_t t, const History::SetpointsInForce& s) { return t < s.sinceMs; });
-    std::vector<std::string> fields{TimeText::isoMs(sample.timeMs),
+    std::vector<CsvWriter::Cell> fields{TimeText::isoMs(sample.timeMs),
         Housing::valid(housing) ? Housing::keys[housing] : "", CsvWriter::number(sample.temperature),
         CsvWriter::number(sample.humidity), sample.water ? "alarm" : "ok"};
     if (after != sets.begin()) {
@@ -35,7 +36,7 @@ void TrendExport::write(
         for (double v : {in.tempWarning, in.overTemp, in.rhWarning, in.overRh})
             fields.push_back(CsvWriter::number(v));
     } else {
-        fields.resize(fields.size() + 4);
+        fields.resize(fields.size() + 4, CsvWriter::number(NAN));
     }
     out_ << CsvWriter::row(fields);
     ++rows_;

@@ -268,16 +268,23 @@ class Simulator:
 class Client:
     """kovclient in its own start folder, on the private desktop."""
 
-    def __init__(self, tools, folder, session_env, names_initref, config=SETPOINTS, prefix=()):
+    def __init__(self, tools, folder, session_env, names_initref, config=SETPOINTS, prefix=(), platform="xcb",
+                 echo=True):
         self.tools = tools
+        # The client echoes every message text on standard output: a flood
+        # of long texts would write gigabytes. echo=False discards it.
+        self.echo = echo
         self.folder = folder
         self.initref = names_initref
         self.prefix = list(prefix)
         self.env = dict(os.environ)
         self.env.update(session_env)
         # The offscreen platform has no accessibility bridge: a real X
-        # window it is, on the private server.
-        self.env["QT_QPA_PLATFORM"] = "xcb"
+        # window it is, on the private server, unless a case asks for a
+        # platform without X (then it watches client.log and the status).
+        self.env["QT_QPA_PLATFORM"] = platform
+        if platform != "xcb":
+            self.env.pop("DISPLAY", None)
         for key in ("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "QT_ACCESSIBILITY", "AT_SPI_BUS_ADDRESS",
                     "WAYLAND_DISPLAY", "SESSION_MANAGER"):
             self.env.pop(key, None)
@@ -296,8 +303,8 @@ class Client:
         with open(self.path("kovclient.out"), "ab") as out:
             self.proc = subprocess.Popen([*self.prefix, self.tools.kovclient, "-ORBInitRef", self.initref,
                                           "-ORBendPoint", "giop:tcp:127.0.0.1:"],
-                                         cwd=self.folder, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                                         stderr=subprocess.STDOUT)
+                                         cwd=self.folder, env=self.env, stdin=subprocess.DEVNULL,
+                                         stdout=out if self.echo else subprocess.DEVNULL, stderr=out)
         self.program = Program(self.proc.pid, self)
         log(f"kovclient started, pid {self.proc.pid}")
         return self
@@ -317,9 +324,10 @@ class Client:
         except subprocess.TimeoutExpired:
             raise Failure(f"kovclient still running {limit} s later")
 
-    def rss_kib(self):
+    def rss_kib(self, field="VmRSS"):
+        """Resident memory now, or with field="VmHWM" its peak so far."""
         for line in read_file(f"/proc/{self.proc.pid}/status").splitlines():
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
         return 0
 

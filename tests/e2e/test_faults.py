@@ -35,6 +35,11 @@ FLOOD_SECONDS = int(os.environ.get("KOV_FLOOD_SECONDS", 60))
 # kovsim waits while the client's queue is full instead of dropping it.
 FLOOD_OPTIONS = ("--scenario", "flood", "--rate", os.environ.get("KOV_FLOOD_RATE", "2924"), "--backpressure")
 FLOOD_RSS_LIMIT_MIB = 300
+# Texts of 2 MB, about the most one GIOP message carries by default, back
+# to back for LONG_SECONDS at most; KOV_LONG_COUNT to try more or fewer.
+LONG_TEXT_BYTES = 2_000_000
+LONG_COUNT = int(os.environ.get("KOV_LONG_COUNT", 1000))
+LONG_SECONDS = 30
 # The link as it was before automatic reconnect: down until Reconnect.
 MANUAL = e2e.SETPOINTS + "KOV-RECONNECT_SECONDS 0\n"
 
@@ -434,6 +439,54 @@ def case_exit_locked(stage):
     counted = log_lines(client, "could not be written")
     check(counted and "3 readings" in counted[-1], f"client.log does not count what was not written: {counted}")
     log(counted[-1])
+def case_flood_long_texts(stage):
+    names = stage.names()
+    sim = stage.sim(names, "--scenario", "none", "--backpressure")
+    # Recording off and the echo on standard output discarded: this case
+    # measures the list, not the disk.
+    client = stage.client(names.initref, config=e2e.SETPOINTS + "KOV-HISTORY_DAYS 0,3650\n", echo=False).start()
+    program = client.program
+    window = program.main_window()
+    sim.wait_line("subscribe consumer=")
+    program.press(window, "Alarms/Messages")
+    status = program.wait_window("KOV STATUS")
+    table = find(status, "Messages", e2e.pyatspi.ROLE_TABLE)
+    gauge = find(window, TEMP)
+    before = client.rss_kib() / 1024
+    began = time.monotonic()
+    sim.command(f"push message size={LONG_TEXT_BYTES} count={LONG_COUNT} alarm long")
+    last = f"push seq={LONG_COUNT} "
+    slowest = 0.0
+    while not any(line.startswith(last) for line in sim.lines[-5:]):
+        client.alive()
+        check(time.monotonic() - began < LONG_SECONDS, f"kovsim sent {len(sim.lines)} of {LONG_COUNT} in "
+              f"{LONG_SECONDS} s")
+        asked = time.monotonic()
+        program.ping(gauge)
+        slowest = max(slowest, time.monotonic() - asked)
+        check(slowest <= ANSWER_LIMIT, f"the window took {slowest:.3f} s to answer a screen reader")
+        time.sleep(0.05)
+        sim.pull()
+    took = time.monotonic() - began
+    peak = client.rss_kib("VmHWM") / 1024
+    log(f"{LONG_COUNT} texts of {LONG_TEXT_BYTES} bytes in {took:.1f} s ({LONG_COUNT / took:.0f} a second, "
+        f"{LONG_COUNT * LONG_TEXT_BYTES / took / 2**20:.0f} MiB/s); slowest answer {slowest * 1000:.0f} ms; "
+        f"memory {before:.0f} MiB before, peak {peak:.0f} MiB")
+    check(peak < FLOOD_RSS_LIMIT_MIB, f"kovclient grew to {peak:.0f} MiB")
+    check(sim.count_in_file("drop consumer=") == 0, "kovsim dropped the client")
+
+    # The newest messages listed, and a line saying where the older ones are.
+    def newest():
+        program.fresh()
+        rows = e2e.table_rows(table)
+        return rows, e2e.table_cell(table, rows - 1, "Message").name[:20]
+    rows, text = wait_for("the last text listed", newest, lambda r: r[1].startswith(f"{LONG_COUNT} long"))
+    check(rows < LONG_COUNT, f"all {rows} texts listed")
+    notice = next((acc.name for acc in e2e.descendants(status) if e2e.role(acc) == e2e.pyatspi.ROLE_LABEL
+                   and "are in History" in acc.name), None)
+    check(notice is not None, "no line says where the older messages are")
+    log(f"{rows} rows listed; {notice!r}")
+    exit_within(client, window, 5)
 
 
 # ---------------------------------------------------------------- settings
@@ -559,10 +612,10 @@ def active(client, window):
     return window.getState().contains(e2e.pyatspi.STATE_ACTIVE)
 
 
-def start_again(stage, first, limit):
+def start_again(stage, first, limit, **settings):
     """kovclient started in first's folder again; answers its status."""
     began = time.monotonic()
-    status = stage.client(first.initref, config=None).start().wait_exit(limit)
+    status = stage.client(first.initref, config=None, **settings).start().wait_exit(limit)
     log(f"the start in the same folder ended after {time.monotonic() - began:.2f} s, status {status}")
     return status
 
@@ -595,6 +648,51 @@ def case_second_start(stage):
     again = stage.client(first.initref, config=None).start()
     exit_within(again, again.program.main_window(), CALL_LIMIT)
     check(other.running(), "the client in the other folder ended")
+
+
+def log_line_after(client, text, began, limit=e2e.STEP_LIMIT):
+    """Waits for the client.log line holding text; answers the seconds since began."""
+    wait_for(f"client.log saying {text!r}", lambda: text in e2e.read_file(client.path("client.log")), limit=limit)
+    return time.monotonic() - began
+
+
+def case_second_start_offscreen(stage):
+    """The same starts on a platform without an X connection. Offscreen has
+    no accessibility bridge: client.log, kovsim and the exit status tell."""
+    names = stage.names()
+    sim = stage.sim(names)
+    first = stage.client(names.initref, platform="offscreen").start()
+    sim.wait_line("subscribe consumer=")
+    check(start_again(stage, first, 3, platform="offscreen") == 0, "a second start in the same folder failed")
+    log_line_after(first, "was asked to show its window", time.monotonic())
+    first.alive()
+    line = sim.wait_line("ok list", start=sim.command("list"))
+    check("consumers=1" in line and sim.count("subscribe consumer=") == 1, f"kovsim: {line}")
+    # The files that quote messages and user names are the owner's only.
+    for name in ("client.log", "kovhistory.db", "kovhistory.db-wal", "kovhistory.db-shm"):
+        mode = wait_for(f"{name} written", lambda: os.stat(first.path(name)).st_mode & 0o777)
+        check(mode == 0o600, f"{name} has mode {mode:o}")
+    # The socket is in the user's runtime folder, not in /tmp.
+    runtime = stage.run.session.env["XDG_RUNTIME_DIR"]
+    sockets = [n for n in os.listdir(runtime) if n.startswith("kovclient-")]
+    check(len(sockets) == 1, f"sockets in {runtime}: {sockets}")
+    check(not os.path.exists(os.path.join("/tmp", sockets[0])), f"/tmp/{sockets[0]} exists")
+    # Hung: the new start gives up after the answer limit (its box cannot
+    # be read here) and ends on SIGTERM with status 1.
+    first.proc.send_signal(signal.SIGSTOP)
+    began = time.monotonic()
+    hung = stage.client(names.initref, config=None, platform="offscreen").start()
+    took = log_line_after(hung, "did not answer within 2000 ms", began, limit=CALL_LIMIT)
+    log(f"no answer logged after {took:.2f} s")
+    check(took >= 2, f"gave up after {took:.2f} s, before the answer limit")
+    hung.proc.terminate()
+    check(hung.wait_exit(CALL_LIMIT) == 1, "not status 1 without an answer")
+    # Killed: its lock is taken over at once.
+    first.kill()
+    again = stage.client(names.initref, config=None, platform="offscreen").start()
+    sim.wait_line("subscribe consumer=", start=sim.pull())
+    again.proc.terminate()
+    check(again.wait_exit(CALL_LIMIT) == 0, "the client that took the folder over did not end with status 0")
 
 
 # ---------------------------------------------------------------- readings
@@ -749,6 +847,7 @@ CASES = [
     ("exit-while-hung", case_exit_while_hung),
     ("exit-while-trying", case_exit_while_trying),
     ("flood", case_flood),
+    ("flood-long-texts", case_flood_long_texts),
     ("setpoint-then-kill", case_setpoint_then_kill),
     ("config-read-only", case_config_read_only),
     ("folder-not-writable", case_folder_not_writable),
@@ -756,6 +855,7 @@ CASES = [
     ("second-start", case_second_start),
     ("clock-forward", case_clock_forward),
     ("exit-locked", case_exit_locked),
+    ("second-start-offscreen", case_second_start_offscreen),
 ]
 
 if __name__ == "__main__":

@@ -103,6 +103,28 @@ TEST_F(KovsimChannel, DeliversEveryKindOfPayloadInOrderWithItsFields)
         sim().waitForLine("^push seq=4 consumers=1 kind=event id=-7 time=1700000002 name=\"LAMP ON\"$"));
 }
 
+// Long texts made up by kovsim itself, numbered in their run; their report
+// lines quote only the start.
+TEST_F(KovsimChannel, SizeAndCountMakeRunsOfLongMessages)
+{
+    TestConsumer consumer;
+    subscribe(consumer);
+    sim().send("push message at=1700000003 size=3000 count=3 warning big");
+    sim().send("push message size=5 alarm a much longer text");
+    ASSERT_TRUE(consumer.waitForEvents(4, 5s));
+    const std::vector<ReceivedEvent> got = consumer.events();
+    for (int n = 1; n <= 3; ++n) {
+        const std::string head = std::to_string(n) + " big";
+        EXPECT_EQ(got[n - 1].text, head + std::string(3000 - head.size(), '.'));
+        EXPECT_EQ(got[n - 1].priority, WARNING);
+        EXPECT_EQ(got[n - 1].time, 1700000003u);
+    }
+    EXPECT_EQ(got[3].text, "a much longer text");
+    EXPECT_TRUE(
+        sim().waitForLine("^push seq=3 consumers=1 kind=message priority=1 time=1700000003 length=3000 "
+                          "text=\"3 big\\.{1019}\"\\.\\.\\.$"));
+}
+
 std::uint64_t bitsOf(double value)
 {
     std::uint64_t bits = 0;
@@ -350,5 +372,16 @@ TEST_F(KovsimSlowConsumer, HungConsumerDelaysNobodyAndIsDroppedAfterTheTimeLimit
     sim().send("push string event 4");
     EXPECT_TRUE(sim().waitForLine("^push seq=4 consumers=1 kind=string"));
     EXPECT_TRUE(healthy.waitForEvents(4, 5s));
+}
+
+// Far fewer events than the queue's count, but more text than it holds.
+TEST_F(KovsimSlowConsumer, AConsumerFallingBehindByMegabytesOfTextIsDropped)
+{
+    TestConsumer hung;
+    subscribe(hung);
+    hung.hang(15s);
+    sim().send("push message size=1900000 count=40 alarm long");
+    EXPECT_TRUE(sim().waitForLine("^drop consumer=1 reason=\"too slow: .* MiB of text pending\"$", 8s));
+    hung.release();
 }
 } // namespace

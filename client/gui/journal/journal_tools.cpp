@@ -71,21 +71,18 @@ void JournalTools::exportShown()
         window_, tr("Export the list as shown"), QStringLiteral("kov-messages.csv"), tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
-    // The rows' texts stay where they are in the list's store while it
-    // lives; only their places are copied here, the file is written on the
-    // reader's thread.
-    auto rows = std::make_shared<std::vector<MessageListModel::RowView>>();
-    const int count = model_->rowCount();
-    rows->reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        rows->push_back(model_->shownRow(i));
+    // The rows' texts stay where they are in the list's store, held by the
+    // snapshot while the list takes rows off; only their places are copied
+    // here, the file is written on the reader's thread.
+    auto snapshot = std::make_shared<const MessageListModel::Snapshot>(model_->shownRows());
+    const auto count = snapshot->rows.size();
     controls_.exportButton->setEnabled(false);
     controls_.status->setText(tr("Exporting %1 messages…").arg(count));
     std::shared_ptr<std::atomic<bool>> closing = closing_;
-    reader().post([this, path, rows, closing](History::HistorySource*) -> std::function<void()> {
+    reader().post([this, path, snapshot, closing](History::HistorySource*) -> std::function<void()> {
         std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
         out << CsvWriter::row({"time (UTC)", "priority", "text"});
-        for (const MessageListModel::RowView& r : *rows) {
+        for (const MessageListModel::RowView& r : snapshot->rows) {
             if (*closing)
                 return {};
             // The list's own reading of a message time: the low 32 bits, signed.
@@ -95,7 +92,7 @@ void JournalTools::exportShown()
         }
         out.flush();
         const QString result = out
-            ? tr("Exported %1 messages to %2").arg(rows->size()).arg(path)
+            ? tr("Exported %1 messages to %2").arg(snapshot->rows.size()).arg(path)
             : tr("The export failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return [this, result] {
             controls_.exportButton->setEnabled(true);

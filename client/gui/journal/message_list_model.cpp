@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-MessageListModel::MessageListModel(QObject* parent)
-    : QAbstractTableModel(parent), commit_([this] { commit(); }, this)
+MessageListModel::MessageListModel(QObject* parent, Bounds bounds)
+    : QAbstractTableModel(parent), bounds_(bounds), commit_([this] { commit(); }, this)
 {
     // Loaded once: data() is asked for an icon on every paint of a row.
     for (std::size_t i = 0; i < icons_.size(); ++i)
@@ -20,44 +20,99 @@ MessageListModel::~MessageListModel() = default;
 void MessageListModel::append(const char* text, std::uint32_t priority, std::int64_t arrivalTime)
 {
     const std::size_t length = text ? std::strlen(text) : 0;
-    const char* kept = keepText(text, length);
-    const auto chunk = static_cast<std::size_t>(stored_ / rowsPerChunk);
-    if (chunk == rowChunks_.size())
-        rowChunks_.push_back(std::make_unique<Row[]>(rowsPerChunk));
-    rowChunks_[chunk][stored_ % rowsPerChunk] =
-        Row{arrivalTime, kept, static_cast<std::uint32_t>(length), priority};
-    ++stored_;
-    if (filtered_ && matches(row(stored_ - 1)))
-        matches_.push_back(stored_ - 1);
-    commit_.request();
+    const std::int64_t index = first_ + static_cast<std::int64_t>(rows_.size());
+    const char* kept = keepText(text, length, index);
+    rows_.push_back(Row{arrivalTime, kept, static_cast<std::uint32_t>(length), priority});
+    textBytes_ += length;
+    if (filtered_ && matches(rows_.back()))
+        matches_.push_back(index);
+    trimToBounds();
+    // Texts taken off wait for the frame to be freed; a flood of long ones
+    // must not pile up meanwhile.
+    if (evictedBytes_ > bounds_.textBytes / 4)
+        commit();
+    else
+        commit_.request();
 }
 
-const char* MessageListModel::keepText(const char* text, std::size_t length)
+const char* MessageListModel::keepText(const char* text, std::size_t length, std::int64_t index)
 {
     if (length == 0)
         return nullptr;
     // A long text gets a block of its own rather than wasting the rest of
-    // the current one.
+    // the current one. It goes before the block being filled, so that the
+    // blocks stay in the order in which their rows go.
     if (length > textBlockSize / 4) {
-        textBlocks_.push_back(std::make_unique<char[]>(length));
-        std::memcpy(textBlocks_.back().get(), text, length);
-        return textBlocks_.back().get();
+        std::shared_ptr<char[]> own(new char[length]);
+        std::memcpy(own.get(), text, length);
+        const auto at = textFree_ ? textBlocks_.end() - 1 : textBlocks_.end();
+        return textBlocks_.insert(at, TextBlock{std::move(own), index})->data.get();
     }
     if (length > textLeft_) {
-        textBlocks_.push_back(std::make_unique<char[]>(textBlockSize));
-        textFree_ = textBlocks_.back().get();
+        textBlocks_.push_back(TextBlock{std::shared_ptr<char[]>(new char[textBlockSize]), index});
+        textFree_ = textBlocks_.back().data.get();
         textLeft_ = textBlockSize;
     }
     char* kept = textFree_;
     std::memcpy(kept, text, length);
     textFree_ += length;
     textLeft_ -= length;
+    textBlocks_.back().lastRow = index;
     return kept;
+}
+
+void MessageListModel::trimToBounds()
+{
+    if (storedRows() <= bounds_.rows && textBytes_ <= bounds_.textBytes)
+        return;
+    // A sixteenth more than needed: the view then lets go of rows once in a
+    // while rather than at every frame of a flood.
+    const int rows = bounds_.rows - bounds_.rows / 16;
+    const std::size_t bytes = bounds_.textBytes - bounds_.textBytes / 16;
+    while (storedRows() > 1 && (storedRows() > rows || textBytes_ > bytes)) {
+        const Row& oldest = rows_[evicted_++];
+        textBytes_ -= oldest.length;
+        evictedBytes_ += oldest.length;
+    }
+}
+
+// Tells the view of the rows taken off the top and lets go of them and of
+// the text blocks only they used.
+void MessageListModel::dropTrimmed()
+{
+    if (evicted_ == 0)
+        return;
+    const std::int64_t newFirst = first_ + static_cast<std::int64_t>(evicted_);
+    std::size_t goneMatches = 0;
+    while (goneMatches < matches_.size() && matches_[goneMatches] < newFirst)
+        ++goneMatches;
+    const std::size_t gone = filtered_ ? goneMatches : evicted_;
+    const int removed = static_cast<int>(std::min<std::size_t>(gone, static_cast<std::size_t>(shown_)));
+    if (removed > 0)
+        beginRemoveRows(QModelIndex(), 0, removed - 1);
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(evicted_));
+    matches_.erase(matches_.begin(), matches_.begin() + static_cast<std::ptrdiff_t>(goneMatches));
+    first_ = newFirst;
+    trimmed_ += static_cast<std::int64_t>(evicted_);
+    evicted_ = 0;
+    evictedBytes_ = 0;
+    shown_ -= removed;
+    while (!textBlocks_.empty() && textBlocks_.front().lastRow < first_) {
+        if (textBlocks_.size() == 1 && textFree_) {
+            textFree_ = nullptr;
+            textLeft_ = 0;
+        }
+        textBlocks_.pop_front();
+    }
+    if (removed > 0)
+        endRemoveRows();
+    emit trimmed(trimmed_);
 }
 
 void MessageListModel::commit()
 {
-    const int target = filtered_ ? static_cast<int>(matches_.size()) : stored_;
+    dropTrimmed();
+    const int target = filtered_ ? static_cast<int>(matches_.size()) : static_cast<int>(rows_.size());
     if (shown_ == target)
         return;
     beginInsertRows(QModelIndex(), shown_, target - 1);
@@ -153,6 +208,7 @@ bool MessageListModel::matches(const Row& r) const
 
 void MessageListModel::setFilter(int priority, const QString& text)
 {
+    dropTrimmed();
     const QByteArray utf8 = text.toUtf8();
     QByteArray lower(utf8);
     const bool ascii = !needsUnicodeCase(text);
@@ -161,7 +217,7 @@ void MessageListModel::setFilter(int priority, const QString& text)
     // Typing on narrows what is shown already: only those rows are searched.
     const bool narrowing =
         filtered_ && priority == filterPriority_ && lower.contains(filterText_) && ascii == filterAscii_;
-    std::vector<int> from;
+    std::deque<std::int64_t> from;
     if (narrowing)
         from.swap(matches_);
     beginResetModel();
@@ -173,21 +229,23 @@ void MessageListModel::setFilter(int priority, const QString& text)
     filtered_ = priority >= 0 || !text.isEmpty();
     matches_.clear();
     if (narrowing) {
-        for (int i : from)
+        for (std::int64_t i : from)
             if (matches(row(i)))
                 matches_.push_back(i);
     } else if (filtered_) {
-        for (int i = 0; i < stored_; ++i)
+        const std::int64_t end = first_ + static_cast<std::int64_t>(rows_.size());
+        for (std::int64_t i = first_; i < end; ++i)
             if (matches(row(i)))
                 matches_.push_back(i);
     }
-    shown_ = filtered_ ? static_cast<int>(matches_.size()) : stored_;
+    shown_ = filtered_ ? static_cast<int>(matches_.size()) : static_cast<int>(rows_.size());
     endResetModel();
 }
 
 const MessageListModel::Row& MessageListModel::viewRow(int index) const
 {
-    return row(filtered_ ? matches_[static_cast<std::size_t>(index)] : index);
+    return filtered_ ? row(matches_[static_cast<std::size_t>(index)])
+                     : rows_[static_cast<std::size_t>(index)];
 }
 
 MessageListModel::RowView MessageListModel::shownRow(int index) const
@@ -196,9 +254,20 @@ MessageListModel::RowView MessageListModel::shownRow(int index) const
     return RowView{r.time, r.priority, r.text, r.length};
 }
 
-const MessageListModel::Row& MessageListModel::row(int index) const
+MessageListModel::Snapshot MessageListModel::shownRows() const
 {
-    return rowChunks_[static_cast<std::size_t>(index / rowsPerChunk)][index % rowsPerChunk];
+    Snapshot snapshot;
+    snapshot.rows.reserve(static_cast<std::size_t>(shown_));
+    for (int i = 0; i < shown_; ++i)
+        snapshot.rows.push_back(shownRow(i));
+    for (const TextBlock& block : textBlocks_)
+        snapshot.texts.push_back(block.data);
+    return snapshot;
+}
+
+const MessageListModel::Row& MessageListModel::row(std::int64_t index) const
+{
+    return rows_[static_cast<std::size_t>(index - first_)];
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const
@@ -253,7 +322,22 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     if (index.column() == TimeColumn)
         return QString::fromStdString(TimeText::utc(r.time));
-    return QString::fromUtf8(r.text, static_cast<qsizetype>(r.length));
+    return displayText(r.text, r.length);
+}
+
+QString MessageListModel::displayText(const char* text, std::size_t length)
+{
+    // Enough bytes for displayChars characters of up to four bytes each;
+    // the UTF-8 sequence cut at the end, if any, lies beyond them.
+    constexpr std::size_t enough = 4 * displayChars;
+    QString shown = QString::fromUtf8(text, static_cast<qsizetype>(std::min(length, enough)));
+    if (length <= enough && shown.size() <= displayChars)
+        return shown;
+    qsizetype keep = displayChars;
+    if (shown.at(keep - 1).isHighSurrogate())
+        --keep;
+    shown.truncate(keep);
+    return shown + QChar(0x2026);
 }
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -12,6 +12,9 @@
 
 #include <QAccessible>
 #include <QHeaderView>
+#include <QLocale>
+
+#include <cstring>
 
 #include <kov.hh>
 
@@ -29,6 +32,7 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
             ui_->priorityFilter, ui_->searchEdit, ui_->historyButton, ui_->exportButton, ui_->journalStatus});
     setUpList();
     setUpLegend();
+    connect(model_, &MessageListModel::trimmed, this, &CKovStatusDialog::showTrimmed);
     // On whole seconds, as the main window's timer: one wake-up for both.
     timer_.setTimerType(Qt::VeryCoarseTimer);
     connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
@@ -93,6 +97,14 @@ void CKovStatusDialog::relayOutOnlyForVisibleRows(QTableView* list)
     });
 }
 
+void CKovStatusDialog::showTrimmed(qint64 total)
+{
+    ui_->listBoundNotice->setText(
+        tr("This list keeps the newest messages: the %1 before them are in History…")
+            .arg(QLocale().toString(total)));
+    ui_->listBoundNotice->setVisible(total > 0);
+}
+
 void CKovStatusDialog::setUpLegend()
 {
     const QSize size(32, 32);
@@ -145,7 +157,8 @@ void CKovStatusDialog::UpdateDisplay(const KOV::Message* message)
     ++rowCount_;
     if (!QAccessible::isActive())
         return;
-    lastText_ = message->text.in();
+    // What a person hears of a text: as much as the list shows.
+    lastText_ = MessageListModel::displayText(message->text.in(), std::strlen(message->text.in()));
     lastPriority_ = static_cast<std::uint32_t>(message->priority);
     newMessages_->changed();
 }
@@ -153,8 +166,8 @@ void CKovStatusDialog::UpdateDisplay(const KOV::Message* message)
 void CKovStatusDialog::announceNew(int count)
 {
     if (count == 1)
-        announcer_->announce(MessageListModel::priorityText(lastPriority_) + QStringLiteral(": ") +
-            QString::fromStdString(lastText_));
+        announcer_->announce(
+            MessageListModel::priorityText(lastPriority_) + QStringLiteral(": ") + lastText_);
     else
         announcer_->announce(QStringLiteral("%1 new messages").arg(count));
 }

@@ -3,6 +3,7 @@
 #include "client_host.h"
 
 #include <QDialog>
+#include <QString>
 #include <QTimer>
 
 #include <cstdint>
@@ -59,6 +60,7 @@ private:
     void setUpLegend();
     void refreshIndicators();
     void announceNew(int count);
+    void showTrimmed(qint64 total);
 
     std::unique_ptr<Ui::StatusDialog> ui_;
     LinkState& linkState_;
@@ -72,6 +74,6 @@ private:
     // how many arrived.
     CAnnouncer* announcer_;
     AccessibleNotifier* newMessages_;
-    std::string lastText_;
+    QString lastText_;
     std::uint32_t lastPriority_ = 0;
 };

@@ -2,8 +2,13 @@
 #include "command_words.h"
 #include "log_file.h"
 
+#include "file_text.h"
+#include "temp_dir.h"
+
 #include <ace/Log_Msg.h>
+#include <ace/Log_Record.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +84,94 @@ TEST(LogFile, TakesEveryThreadsEntriesWithTimeAndPosition)
     EXPECT_TRUE(std::regex_search(lines[0], first)) << lines[0];
     EXPECT_NE(lines[1].find("LM_DEBUG"), std::string::npos);
     EXPECT_NE(lines[1].find("from another thread"), std::string::npos);
+}
+
+std::vector<std::string> linesOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The number an entry "entry N" of these tests carries.
+int entryNumber(const std::string& line)
+{
+    const auto at = line.rfind("entry ");
+    return at == std::string::npos ? -1 : std::stoi(line.substr(at + 6));
+}
+
+TEST(LogFile, IsTheOwnersOnlyWhetherNewOrFound)
+{
+    for (const unsigned found : {0u, 0666u}) {
+        TempDir dir;
+        const std::string path = dir.file(LogFile::fileName);
+        if (found) {
+            FileText::write(path, "earlier entry\n");
+            ::chmod(path.c_str(), found);
+        }
+        const mode_t umaskWas = ::umask(0); // only the program decides
+        LogFile log(dir.path());
+        EXPECT_TRUE(log.install());
+        ::umask(umaskWas);
+        log.uninstall();
+        EXPECT_EQ(FileText::mode(path), 0600u) << found;
+    }
+}
+
+TEST(LogFile, RotatesPastItsLimitKeepingThreeFilesOfTheNewestEntries)
+{
+    TempDir dir;
+    const long limit = 2000;
+    const std::string path = dir.file(LogFile::fileName);
+    LogFile log(dir.path(), limit);
+    ASSERT_TRUE(log.install());
+    const int entries = 200; // about 16 kB: rotated several times
+    for (int i = 0; i < entries; ++i)
+        ACE_DEBUG((LM_DEBUG, "entry %d\n", i));
+    log.uninstall();
+
+    EXPECT_FALSE(FileText::exists(path + ".3"));
+    std::vector<int> numbers;
+    for (const std::string& name : {path + ".2", path + ".1", path}) {
+        ASSERT_TRUE(FileText::exists(name)) << name;
+        std::ifstream in(name, std::ios::ate);
+        EXPECT_LE(static_cast<long>(in.tellg()), limit) << name;
+        EXPECT_EQ(FileText::mode(name), 0600u) << name;
+        for (const std::string& line : linesOf(name))
+            numbers.push_back(entryNumber(line));
+    }
+    // The newest entries, none missing or repeated, oldest first.
+    ASSERT_GT(numbers.size(), 40u);
+    EXPECT_EQ(numbers.back(), entries - 1);
+    for (std::size_t i = 1; i < numbers.size(); ++i)
+        ASSERT_EQ(numbers[i], numbers[i - 1] + 1) << i;
+}
+
+// A second start in the folder logs into the same file: after one process
+// rotated it, the other writes on in the new file instead of rotating again.
+TEST(LogFile, AProcessWhoseFileWasRotatedByAnotherWritesOnInTheNewOne)
+{
+    TempDir dir;
+    const long limit = 1000;
+    const std::string path = dir.file(LogFile::fileName);
+    LogFile other(dir.path(), limit);
+    ASSERT_TRUE(other.install());
+    LogFile log(dir.path(), limit); // installed last: the ACE entries go here
+    ASSERT_TRUE(log.install());
+    for (int i = 0; i < 20; ++i) // past the limit: rotated once
+        ACE_DEBUG((LM_DEBUG, "entry %d\n", i));
+    ASSERT_TRUE(FileText::exists(path + ".1"));
+    ASSERT_FALSE(FileText::exists(path + ".2"));
+
+    ACE_Log_Record record(LM_INFO, ACE_Time_Value(1700000000), 1);
+    record.msg_data("entry 1000");
+    other.log(record);
+    log.uninstall();
+    other.uninstall();
+    EXPECT_FALSE(FileText::exists(path + ".2"));
+    EXPECT_EQ(entryNumber(linesOf(path).back()), 1000);
 }
 
 } // namespace

@@ -124,12 +124,23 @@ TEST(CsvWriter, QuotesOnlyWhatNeedsIt)
         {"two\r\nlines", "\"two\r\nlines\""},
         {"line\nend", "\"line\nend\""},
         {"30 °C in the Ω housing", "30 °C in the Ω housing"},
+        // What a spreadsheet would run as a formula stays text.
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+1+1", "'+1+1"},
+        {"-2+3+cmd|' /C calc'!A0", "'-2+3+cmd|' /C calc'!A0"},
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"\t=1", "'\t=1"},
+        {"\r=1", "\"'\r=1\""},
+        {"-5 °C outside", "'-5 °C outside"},
+        {"a=b", "a=b"},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(CsvWriter::field(in), out);
     EXPECT_EQ(CsvWriter::row({"a", "b,c", ""}), "a,\"b,c\",\r\n");
-    EXPECT_EQ(CsvWriter::number(23.5), "23.5");
-    EXPECT_EQ(CsvWriter::number(std::nan("")), "");
+    // Numbers stay numbers, negative ones too.
+    EXPECT_EQ(
+        CsvWriter::row({"-1", CsvWriter::number(-1.5), CsvWriter::number(23.5), CsvWriter::number(NAN)}),
+        "'-1,-1.5,23.5,\r\n");
     EXPECT_EQ(TimeText::isoMs(1765217405250), "2025-12-08T18:10:05.250Z");
     EXPECT_EQ(TimeText::isoMs(-1), "1969-12-31T23:59:59.999Z");
     EXPECT_EQ(TimeText::isoSeconds(86399), "1970-01-01T23:59:59Z");

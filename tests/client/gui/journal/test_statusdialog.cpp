@@ -182,6 +182,32 @@ TEST_F(StatusFixture, AFloodReachesTheViewInBatchesInArrivalOrder)
         EXPECT_EQ(cell(row, 2), texts[row % 3]) << row;
 }
 
+// Texts of 2 MB, as many as the instrument sends: the list holds its bound
+// of text, the newest messages, and says where the older ones are.
+TEST_F(StatusFixture, AFloodOfLongTextsKeepsTheNewestWithinTheBound)
+{
+    const std::string text(2'000'000, 'w');
+    const int messages = 48; // 96 MB
+    for (int i = 0; i < messages; ++i)
+        receive(text.c_str(), 1, i);
+    const MessageListModel& model = *dialog.model();
+    const int kept = model.storedRows();
+    // Trimmed by a sixteenth of the bound at a time.
+    const std::size_t bound = MessageListModel::defaultBounds.textBytes;
+    EXPECT_LE(model.textBytes(), bound);
+    EXPECT_GT(model.textBytes() + text.size(), bound - bound / 16);
+    EXPECT_EQ(model.textBytes(), kept * text.size());
+    // The view lets go of the older rows, and takes the new ones, within a frame.
+    const QLabel* notice = dialog.findChild<QLabel*>("listBoundNotice");
+    const QString said = QStringLiteral("the %1 before them are in History").arg(messages - kept);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return notice->text().contains(said) && list()->model()->rowCount() == kept; }, 2000))
+        << notice->text().toStdString();
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(model.shownRow(0).time, messages - kept);
+    EXPECT_EQ(model.shownRow(kept - 1).time, messages - 1);
+}
+
 TEST_F(StatusFixture, MessageReceivedWhileHiddenIsListedWhenShown)
 {
     receive("While nobody looked", 1, 5);
