@@ -33,7 +33,7 @@ double FakeHistorySource::humidityAt(int housing, std::int64_t timeMs)
 std::vector<History::Reading> FakeHistorySource::readings(int housing, std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<History::Reading> out;
-    const std::int64_t first = std::max(firstMs_, (fromMs + 999) / 1000 * 1000);
+    const std::int64_t first = std::max({firstMs_, rawFirstMs, (fromMs + 999) / 1000 * 1000});
     const std::int64_t end = std::min(endMs_, toMs);
     if (end > first)
         out.reserve(static_cast<std::size_t>((end - first) / 1000 + 1));

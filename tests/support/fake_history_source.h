@@ -28,6 +28,8 @@ public:
     std::string description() const override { return "made-up history"; }
     std::string lastError() const override { return {}; }
 
+    // Raw readings are kept from here on; the rollups reach back to firstMs.
+    std::int64_t rawFirstMs = 0;
     std::vector<History::SetpointsInForce> sets[2];
     std::vector<History::MessageRecord> messageList;
     std::vector<History::SetpointChange> changeList;
