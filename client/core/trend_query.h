@@ -13,7 +13,12 @@
 // What the trends ask the history for one range shown, and the answer. The
 // query reaches a quarter of the range further on either side, so that a
 // short drag needs no new answer, and not past a minute from now. Ranges up
-// to rawLimitMs are read as raw readings, longer ones as per-minute rollups.
+// to rawLimitMs are read as raw readings. Longer ones are read as the
+// rollups summarised in the store per bucket, a bucket as wide as a pixel
+// column or up to half as wide (whole minutes by powers of two, so that a
+// drag or a small zoom keeps the buckets): at most two rows a column
+// however long the range, each with its least and greatest value, so that a
+// one-reading spike still shows.
 class TrendQuery {
 public:
     static constexpr std::int64_t rawLimitMs = 12 * TrendRange::hourMs;
@@ -25,11 +30,14 @@ public:
         std::string error;
     };
 
-    // The query for the range [shownFromMs, shownToMs) at `nowMs`.
-    static TrendQuery forRange(std::int64_t shownFromMs, std::int64_t shownToMs, std::int64_t nowMs);
+    // The query for the range [shownFromMs, shownToMs) at `nowMs`, drawn on
+    // `columns` pixel columns.
+    static TrendQuery forRange(
+        std::int64_t shownFromMs, std::int64_t shownToMs, std::int64_t nowMs, int columns);
 
     // Whether this query's answer already holds what `wanted` shows: at the
-    // same detail, from the start of the range shown to its end, or to where
+    // same detail or a finer one, from the start of the range shown to its
+    // end, or to where
     // the live buffer holds everything (`liveFromMs`).
     bool covers(const TrendQuery& wanted, std::int64_t liveFromMs) const;
 
@@ -39,12 +47,13 @@ public:
 
     std::int64_t fromMs() const { return fromMs_; }
     std::int64_t toMs() const { return toMs_; }
-    bool rollups() const { return rollups_; }
+    // The width of the buckets read; 0 for raw readings.
+    std::int64_t bucketMs() const { return bucketMs_; }
 
 private:
     std::int64_t shownFromMs_ = 0;
     std::int64_t shownToMs_ = 0;
     std::int64_t fromMs_ = 0;
     std::int64_t toMs_ = 0;
-    bool rollups_ = false;
+    std::int64_t bucketMs_ = 0;
 };

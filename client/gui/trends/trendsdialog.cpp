@@ -214,7 +214,8 @@ void CTrendsDialog::requestHistory()
     std::int64_t liveFrom = TrendSeries::never;
     for (const TrendSeries& s : series_)
         liveFrom = std::min(liveFrom, s.liveStartMs());
-    const TrendQuery query = TrendQuery::forRange(range_.fromMs(), range_.toMs(), nowMs());
+    const TrendQuery query =
+        TrendQuery::forRange(range_.fromMs(), range_.toMs(), nowMs(), plots_[0][0]->columns());
     if (loaded_ && loaded_->covers(query, liveFrom))
         return;
     const unsigned generation = ++*generation_;

@@ -41,7 +41,8 @@ public:
     static constexpr std::int64_t minuteMs = TrendRange::minuteMs;
     static constexpr std::int64_t hourMs = TrendRange::hourMs;
     static constexpr std::int64_t dayMs = TrendRange::dayMs;
-    // Longer ranges are drawn from the per-minute rollups.
+    // Longer ranges are drawn from the per-minute rollups, summarised per
+    // pixel column in the store.
     static constexpr std::int64_t rawLimitMs = TrendQuery::rawLimitMs;
 
     CTrendsDialog(ClientHost& host, QWidget* parent);

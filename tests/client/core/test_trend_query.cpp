@@ -92,49 +92,67 @@ TEST(TrendDrawQueue, EachPlotOnceInTheOrderMarked)
     EXPECT_TRUE(queue.empty());
 }
 
-TEST(TrendQuery, AQuarterEitherSideNotPastAMinuteFromNow)
+TEST(TrendQuery, AQuarterEitherSideNotPastAMinuteFromNowInBucketsNoWiderThanAColumn)
 {
+    constexpr std::int64_t year = 365 * day;
     struct Case {
         std::int64_t from, to, now;
-        std::int64_t queryFrom, queryTo;
-        bool rollups;
+        int columns;
+        std::int64_t queryFrom, queryTo, bucket;
     };
     const Case cases[] = {
-        {t0, t0 + hour, t0 + day, t0 - 15 * minute, t0 + 75 * minute, false},
-        {t0, t0 + hour, t0 + hour, t0 - 15 * minute, t0 + hour + minute, false},
-        {t0, t0 + 12 * hour, t0 + day, t0 - 3 * hour, t0 + 15 * hour, false},
-        {t0, t0 + 12 * hour + 4, t0 + day, t0 - 3 * hour - 1, t0 + 15 * hour + 5, true},
-        {t0, t0 + 30 * day, t0 + 10 * day, t0 - 7 * day - 12 * hour, t0 + 10 * day + minute, true},
+        {t0, t0 + hour, t0 + day, 1200, t0 - 15 * minute, t0 + 75 * minute, 0},
+        {t0, t0 + hour, t0 + hour, 1200, t0 - 15 * minute, t0 + hour + minute, 0},
+        {t0, t0 + 12 * hour, t0 + day, 1200, t0 - 3 * hour, t0 + 15 * hour, 0},
+        {t0, t0 + 12 * hour + 4, t0 + day, 1200, t0 - 3 * hour - 1, t0 + 15 * hour + 5,
+            minute}, // at least one
+        {t0, t0 + 30 * day, t0 + 10 * day, 1200, t0 - 7 * day - 12 * hour, t0 + 10 * day + minute,
+            32 * minute},
+        {t0, t0 + 30 * day, t0 + 40 * day, 1500, t0 - 7 * day - 12 * hour, t0 + 37 * day + 12 * hour,
+            16 * minute},
+        {t0 - 5 * year, t0, t0, 1200, t0 - 6 * year - year / 4, t0 + minute, 2048 * minute},
+        {t0 - 5 * year, t0, t0, 0, t0 - 6 * year - year / 4, t0 + minute, 2097152 * minute},
     };
     for (const Case& c : cases) {
-        const TrendQuery q = TrendQuery::forRange(c.from, c.to, c.now);
+        const TrendQuery q = TrendQuery::forRange(c.from, c.to, c.now, c.columns);
         EXPECT_EQ(q.fromMs(), c.queryFrom) << c.to - c.from;
         EXPECT_EQ(q.toMs(), c.queryTo) << c.to - c.from;
-        EXPECT_EQ(q.rollups(), c.rollups) << c.to - c.from;
+        EXPECT_EQ(q.bucketMs(), c.bucket) << c.to - c.from;
     }
 }
 
-TEST(TrendQuery, AnAnswerCoversShortDragsAndWhatTheLiveBufferHolds)
+TEST(TrendQuery, AnAnswerCoversShortDragsWhatTheLiveBufferHoldsAndCoarserBuckets)
 {
-    const std::int64_t now = t0 + day;
-    const TrendQuery loaded = TrendQuery::forRange(t0, t0 + hour, now); // holds t0 - 15 min to t0 + 75 min
+    const std::int64_t now = t0 + 100 * day;
     struct Case {
+        std::int64_t loadedTo; // loaded from t0
         std::int64_t from, to, liveFrom;
+        int columns;
         bool covered;
     };
+    // An hour loaded holds t0 - 15 min to t0 + 75 min.
     const Case cases[] = {
-        {t0, t0 + hour, TrendSeries::never, true},
-        {t0 - 15 * minute, t0 + 45 * minute, TrendSeries::never, true},
-        {t0 - 16 * minute, t0 + 44 * minute, TrendSeries::never, false},
-        {t0 + 15 * minute, t0 + 75 * minute, TrendSeries::never, true},
-        {t0 + 16 * minute, t0 + 76 * minute, TrendSeries::never, false},
-        {t0 + 16 * minute, t0 + 76 * minute, t0 + 75 * minute, true}, // live from the answer's end on
-        {t0 + 16 * minute, t0 + 76 * minute, t0 + 75 * minute + 1, false},
-        {t0, t0 + 13 * hour, t0, false}, // rollups wanted
+        {hour, t0, t0 + hour, TrendSeries::never, 1200, true},
+        {hour, t0 - 15 * minute, t0 + 45 * minute, TrendSeries::never, 1200, true},
+        {hour, t0 - 16 * minute, t0 + 44 * minute, TrendSeries::never, 1200, false},
+        {hour, t0 + 15 * minute, t0 + 75 * minute, TrendSeries::never, 1200, true},
+        {hour, t0 + 16 * minute, t0 + 76 * minute, TrendSeries::never, 1200, false},
+        {hour, t0 + 16 * minute, t0 + 76 * minute, t0 + 75 * minute, 1200, true}, // live from its end on
+        {hour, t0 + 16 * minute, t0 + 76 * minute, t0 + 75 * minute + 1, 1200, false},
+        {hour, t0, t0 + 13 * hour, t0, 1200, false},                      // buckets wanted
+        {13 * hour, t0, t0 + 12 * hour, TrendSeries::never, 1200, false}, // raw readings wanted
+        {30 * day, t0, t0 + 30 * day, TrendSeries::never, 1200, true},
+        {30 * day, t0, t0 + 30 * day, TrendSeries::never, 600, true},        // coarser: the finer buckets do
+        {30 * day, t0, t0 + 30 * day, TrendSeries::never, 2400, false},      // finer: no
+        {30 * day, t0 + day, t0 + 29 * day, TrendSeries::never, 1200, true}, // zoomed in, same step
+        {30 * day, t0 + 8 * day, t0 + 22 * day, TrendSeries::never, 1200, false}, // zoomed in past it
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(loaded.covers(TrendQuery::forRange(c.from, c.to, now), c.liveFrom), c.covered)
-            << (c.from - t0) / minute << " to " << (c.to - t0) / minute;
+    for (const Case& c : cases) {
+        const TrendQuery loaded = TrendQuery::forRange(t0, t0 + c.loadedTo, now, 1200);
+        EXPECT_EQ(loaded.covers(TrendQuery::forRange(c.from, c.to, now, c.columns), c.liveFrom), c.covered)
+            << c.loadedTo / minute << ": " << (c.from - t0) / minute << " to " << (c.to - t0) / minute
+            << " on " << c.columns;
+    }
 }
 
 std::size_t gaps(const std::vector<TrendSample>& samples)
@@ -159,10 +177,11 @@ TEST(TrendQuery, ReadsReadingsRollupsWhereTheyAreGoneGapsAndSetpoints)
         {t0, t0 + hour, 5400 + 2, 2, t0 - 15 * minute}, // raw, 1.5 h of readings
         {t0 - 3 * day, t0 - 3 * day + hour, 2 * 90, 0,
             t0 - 3 * day - 15 * minute + 15000},                                      // raw gone: minutes
-        {t0 - 2 * day, t0, 2 * 3 * 24 * 60 + 2, 2, t0 - 2 * day - 12 * hour + 15000}, // rollups
+        {t0 - 2 * day, t0, 2 * 3 * 24 * 60 + 2, 2, t0 - 2 * day - 12 * hour + 15000}, // buckets of a minute
     };
     for (const Case& c : cases) {
-        const TrendQuery::Answer answer = TrendQuery::forRange(c.from, c.to, t0 + 10 * day).read(source);
+        const TrendQuery::Answer answer =
+            TrendQuery::forRange(c.from, c.to, t0 + 10 * day, 2880).read(source);
         for (int housing = 0; housing < Housing::count; ++housing) {
             const std::vector<TrendSample>& s = answer.samples[housing];
             ASSERT_EQ(s.size(), c.samples) << c.from - t0;
@@ -175,9 +194,38 @@ TEST(TrendQuery, ReadsReadingsRollupsWhereTheyAreGoneGapsAndSetpoints)
         EXPECT_EQ(answer.setpoints[1].front().tempWarning, 20.0);
         EXPECT_EQ(answer.description, "made-up history");
     }
-    const TrendQuery::Answer raw = TrendQuery::forRange(t0, t0 + hour, t0 + day).read(source);
+    const TrendQuery::Answer raw = TrendQuery::forRange(t0, t0 + hour, t0 + day, 1200).read(source);
     EXPECT_EQ(raw.samples[1].front().temperature, FakeHistorySource::temperatureAt(1, t0 - 15 * minute));
     EXPECT_EQ(raw.setpoints[1].size(), 2u);
+}
+
+TEST(TrendQuery, LongRangesReadAtMostTwoBucketsAColumnWithTheirExtremes)
+{
+    FakeHistorySource source(t0 - 160 * day, t0);
+    struct Case {
+        std::int64_t span;
+        int columns;
+    };
+    const Case cases[] = {{day, 1200}, {30 * day, 1200}, {120 * day, 1200}, {120 * day, 7}};
+    for (const Case& c : cases) {
+        const TrendQuery q = TrendQuery::forRange(t0 - c.span, t0, t0, c.columns);
+        const TrendQuery::Answer answer = q.read(source);
+        const std::vector<History::MinuteRollup> minutes = source.rollups(1, q.fromMs(), q.toMs());
+        const std::vector<TrendSample>& s = answer.samples[1];
+        // The query spans 1.25 ranges: at most two buckets of two samples a column, and one either end.
+        EXPECT_LE(s.size(), 2 * (2 * c.columns * 5 / 4 + 2)) << c.span / day;
+        if (q.bucketMs() > minute)
+            EXPECT_LT(s.size(), minutes.size()) << c.span / day;
+        const auto [low, high] = std::minmax_element(s.begin(), s.end(),
+            [](const TrendSample& a, const TrendSample& b) { return a.temperature < b.temperature; });
+        double least = minutes.front().minTemperature, greatest = minutes.front().maxTemperature;
+        for (const History::MinuteRollup& m : minutes) {
+            least = std::min(least, m.minTemperature);
+            greatest = std::max(greatest, m.maxTemperature);
+        }
+        EXPECT_EQ(low->temperature, least) << c.span / day;
+        EXPECT_EQ(high->temperature, greatest) << c.span / day;
+    }
 }
 
 struct Row {
