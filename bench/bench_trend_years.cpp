@@ -19,6 +19,7 @@
 #include "temp_dir.h"
 #include "trend_query.h"
 #include "trendplot.h"
+#include "trends_open.h"
 #include "trendsdialog.h"
 
 #include <QApplication>
@@ -40,12 +41,6 @@
 namespace {
 
 constexpr std::int64_t minuteMs = 60'000;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
-}
 
 double cpuMs()
 {
@@ -165,25 +160,6 @@ void readFigures(const std::string& prefix, History::HistorySource& source, std:
         std::fprintf(stderr, "%s: %s\n", prefix.c_str(), source.lastError().c_str());
 }
 
-// From choosing the range to every plot drawn and painted.
-double openMs(CTrendsDialog& dialog, std::int64_t spanMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    QMetaObject::Connection c =
-        QObject::connect(&dialog, &CTrendsDialog::historyShown, [&] { shown = true; });
-    dialog.showLast(spanMs);
-    while (!shown && timer.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    QObject::disconnect(c);
-    dialog.flushNow();
-    for (int housing = 0; housing < 2; ++housing)
-        for (auto q : {History::Quantity::Temperature, History::Quantity::Humidity})
-            dialog.plot(housing, q)->repaint();
-    return shown ? timer.nsecsElapsed() / 1e6 : -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -217,7 +193,7 @@ int main(int argc, char** argv)
         std::vector<double> open, openCpu;
         for (int round = 0; round < 3; ++round) {
             const double before = cpuMs();
-            open.push_back(openMs(dialog, endMs - startMs));
+            open.push_back(openMs(dialog, endMs - startMs, 60000));
             openCpu.push_back(cpuMs() - before);
             openMs(dialog, CTrendsDialog::hourMs); // so that the next reads the range anew
         }
