@@ -18,8 +18,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <utility>
-#include <vector>
 
 class ClientEvents;
 class CTrendPlot;
