@@ -3,7 +3,6 @@
 #include "alarm_setpoints.h"
 #include "client_events.h"
 #include "history_reader.h"
-#include "time_text.h"
 #include "trend_export.h"
 #include "trend_export_rows.h"
 #include "trendplot.h"
