@@ -12,6 +12,7 @@
 #include "peak_resident.h"
 #include "resources.h"
 #include "trendplot.h"
+#include "trends_open.h"
 #include "trendsdialog.h"
 
 #include <QApplication>
@@ -28,31 +29,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
-}
-
-// From choosing the range to every plot drawn and painted.
-double openMs(CTrendsDialog& dialog, std::int64_t spanMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    QMetaObject::Connection c =
-        QObject::connect(&dialog, &CTrendsDialog::historyShown, [&] { shown = true; });
-    dialog.showLast(spanMs);
-    while (!shown && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    QObject::disconnect(c);
-    dialog.flushNow();
-    for (int housing = 0; housing < 2; ++housing)
-        for (auto q : {History::Quantity::Temperature, History::Quantity::Humidity})
-            dialog.plot(housing, q)->repaint();
-    return shown ? timer.nsecsElapsed() / 1e6 : -1;
-}
 
 // Frames of a drag: the range moved by a hundredth of its width each time.
 std::vector<double> panFrames(CTrendsDialog& dialog, int frames)

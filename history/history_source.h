@@ -26,6 +26,30 @@ struct MinuteRollup {
     int count = 0;
 };
 
+// The per-minute rollups of one housing over one bucket of time, summarised
+// in the store: per channel the least and greatest value and the mean
+// (weighted by the minutes' reading counts; noData when no value was
+// finite), the first and the last minute with readings, and how many readings
+// and minutes it summarises.
+struct RollupBucket {
+    int housing = 0;
+    std::int64_t startMs = 0; // a whole number of bucket widths since 1970
+    std::int64_t firstMinuteMs = 0, lastMinuteMs = 0;
+    double minTemperature = noData, maxTemperature = noData, meanTemperature = noData;
+    double minHumidity = noData, maxHumidity = noData, meanHumidity = noData;
+    bool water = false; // the sensor was in alarm at some time in the bucket
+    std::int64_t count = 0;
+    int minutes = 0;
+};
+
+inline constexpr std::int64_t rollupMs = 60 * 1000;
+
+// A bucket width as the stores take it: whole minutes, at least one.
+inline constexpr std::int64_t bucketWidth(std::int64_t requestedMs)
+{
+    return requestedMs <= rollupMs ? rollupMs : (requestedMs + rollupMs - 1) / rollupMs * rollupMs;
+}
+
 // The four setpoints of one housing in force from a time on.
 struct SetpointsInForce {
     std::int64_t sinceMs = 0;
@@ -46,6 +70,13 @@ public:
     // Per-minute rollups, for ranges too long for raw readings (and where
     // raw readings are gone).
     virtual std::vector<MinuteRollup> rollups(int housing, std::int64_t fromMs, std::int64_t toMs) = 0;
+    // The rollups of [fromMs, toMs) summarised per bucket of
+    // bucketWidth(bucketMs), buckets counted from 1970, in time order: one
+    // row a bucket however many minutes it holds, computed in the store, so
+    // that a range of years costs as many rows as the plot has columns.
+    // Buckets without rollups are left out.
+    virtual std::vector<RollupBucket> buckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) = 0;
     // The setpoints in force at fromMs (as its first element, sinceMs <=
     // fromMs; absent when nothing is known that early) and every change up to
     // toMs, each as the whole set in force from then on.

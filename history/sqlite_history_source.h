@@ -25,6 +25,8 @@ public:
 
     std::vector<Reading> readings(int housing, std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<MinuteRollup> rollups(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<RollupBucket> buckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
     std::vector<SetpointsInForce> setpoints(int housing, std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<MessageRecord> messages(std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<SetpointChange> setpointChanges(std::int64_t fromMs, std::int64_t toMs) override;

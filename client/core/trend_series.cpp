@@ -100,6 +100,18 @@ std::vector<TrendSample> TrendSeries::fromRollups(const std::vector<History::Min
     return out;
 }
 
+std::vector<TrendSample> TrendSeries::fromBuckets(const std::vector<History::RollupBucket>& buckets)
+{
+    std::vector<TrendSample> out;
+    out.reserve(buckets.size() * 2);
+    for (const History::RollupBucket& b : buckets) {
+        // As for one minute, so that a bucket of one minute is its rollup.
+        out.push_back({b.firstMinuteMs + 15000, b.minTemperature, b.minHumidity, b.water, false});
+        out.push_back({b.lastMinuteMs + 45000, b.maxTemperature, b.maxHumidity, b.water, false});
+    }
+    return out;
+}
+
 void TrendSeries::addGaps(std::vector<TrendSample>& samples, const std::vector<History::LinkChange>& changes)
 {
     if (changes.empty())

@@ -42,9 +42,11 @@ public:
     std::vector<TrendSample> liveBetween(std::int64_t fromMs, std::int64_t toMs) const;
 
     // History answers as samples: readings, rollups (least and greatest of
-    // each minute) and link changes as gaps.
+    // each minute), buckets of rollups (least and greatest of each, within
+    // its first and last minute) and link changes as gaps.
     static std::vector<TrendSample> fromReadings(const std::vector<History::Reading>& readings);
     static std::vector<TrendSample> fromRollups(const std::vector<History::MinuteRollup>& rollups);
+    static std::vector<TrendSample> fromBuckets(const std::vector<History::RollupBucket>& buckets);
     static void addGaps(std::vector<TrendSample>& samples, const std::vector<History::LinkChange>& changes);
 
 private:

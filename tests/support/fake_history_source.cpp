@@ -33,7 +33,7 @@ double FakeHistorySource::humidityAt(int housing, std::int64_t timeMs)
 std::vector<History::Reading> FakeHistorySource::readings(int housing, std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<History::Reading> out;
-    const std::int64_t first = std::max(firstMs_, (fromMs + 999) / 1000 * 1000);
+    const std::int64_t first = std::max({firstMs_, rawFirstMs, (fromMs + 999) / 1000 * 1000});
     const std::int64_t end = std::min(endMs_, toMs);
     if (end > first)
         out.reserve(static_cast<std::size_t>((end - first) / 1000 + 1));
@@ -62,6 +62,41 @@ std::vector<History::MinuteRollup> FakeHistorySource::rollups(
         r.meanTemperature = (r.minTemperature + r.maxTemperature) / 2;
         r.meanHumidity = r.minHumidity;
         out.push_back(r);
+    }
+    return out;
+}
+
+std::vector<History::RollupBucket> FakeHistorySource::buckets(
+    int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs)
+{
+    const std::int64_t width = History::bucketWidth(bucketMs);
+    std::vector<History::RollupBucket> out;
+    std::vector<double> weighted; // per bucket: temperature and humidity sums of mean times count
+    for (const History::MinuteRollup& r : rollups(housing, fromMs, toMs)) {
+        if (r.minuteMs < fromMs)
+            continue;
+        const std::int64_t start = r.minuteMs / width * width;
+        if (out.empty() || out.back().startMs != start) {
+            History::RollupBucket b;
+            b.housing = housing;
+            b.startMs = start;
+            b.firstMinuteMs = r.minuteMs;
+            out.push_back(b);
+            weighted.insert(weighted.end(), {0.0, 0.0});
+        }
+        History::RollupBucket& b = out.back();
+        b.lastMinuteMs = r.minuteMs;
+        b.minTemperature = std::fmin(b.minTemperature, r.minTemperature);
+        b.maxTemperature = std::fmax(b.maxTemperature, r.maxTemperature);
+        b.minHumidity = std::fmin(b.minHumidity, r.minHumidity);
+        b.maxHumidity = std::fmax(b.maxHumidity, r.maxHumidity);
+        b.water = b.water || r.water;
+        b.count += r.count;
+        ++b.minutes;
+        weighted[weighted.size() - 2] += r.meanTemperature * r.count;
+        weighted[weighted.size() - 1] += r.meanHumidity * r.count;
+        b.meanTemperature = weighted[weighted.size() - 2] / static_cast<double>(b.count);
+        b.meanHumidity = weighted[weighted.size() - 1] / static_cast<double>(b.count);
     }
     return out;
 }

@@ -7,7 +7,8 @@
 
 // A history made up on demand: one reading a second per housing over
 // [firstMs, endMs), a smooth daily swing of temperature and humidity, no
-// memory held per reading; rollups computed from the same formula. Changes
+// memory held per reading; rollups computed from the same formula, and
+// buckets summarised from the rollups as the stores' SQL does. Changes
 // and messages are the lists the test or benchmark fills in.
 class FakeHistorySource : public History::HistorySource {
 public:
@@ -19,6 +20,8 @@ public:
 
     std::vector<History::Reading> readings(int housing, std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<History::MinuteRollup> rollups(int housing, std::int64_t fromMs, std::int64_t toMs) override;
+    std::vector<History::RollupBucket> buckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
     std::vector<History::SetpointsInForce> setpoints(
         int housing, std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<History::MessageRecord> messages(std::int64_t fromMs, std::int64_t toMs) override;
@@ -28,6 +31,8 @@ public:
     std::string description() const override { return "made-up history"; }
     std::string lastError() const override { return {}; }
 
+    // Raw readings are kept from here on; the rollups reach back to firstMs.
+    std::int64_t rawFirstMs = 0;
     std::vector<History::SetpointsInForce> sets[2];
     std::vector<History::MessageRecord> messageList;
     std::vector<History::SetpointChange> changeList;
@@ -35,11 +40,6 @@ public:
     std::vector<History::AlarmRecord> alarmList;
 
 private:
-    static std::vector<History::MinuteRollup> makeRollups(
-        int housing, std::int64_t fromMs, std::int64_t toMs);
-
-    // Computed once, on the first question, as a store keeps them.
-    std::vector<History::MinuteRollup> minutes_[2];
     std::int64_t firstMs_;
     std::int64_t endMs_;
 };

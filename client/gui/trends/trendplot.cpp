@@ -1,5 +1,7 @@
 #include "trendplot.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cmath>
 
@@ -76,26 +78,7 @@ void CTrendPlot::setValues(const std::vector<TrendPoint>& points, const TrendEnv
     summary_ = summary;
     fitValueAxis();
 
-    tail_ = Tail{};
-    const std::int64_t fromMs = ms(xAxis->range().lower);
-    const std::int64_t toMs = ms(xAxis->range().upper);
-    if (!summary.any || summary.latestMs < fromMs || summary.latestMs >= toMs)
-        return;
-    const std::int64_t span = toMs - fromMs;
-    const std::int64_t column = (summary.latestMs - fromMs) * columns() / span;
-    tail_.fromMs = fromMs + (column * span + columns() - 1) / columns();
-    tail_.toMs = fromMs + ((column + 1) * span + columns() - 1) / columns();
-    tail_.low = summary.latest;
-    tail_.high = summary.latest;
-    for (auto p = points.rbegin(); p != points.rend() && p->timeMs >= tail_.fromMs; ++p) {
-        if (p->timeMs >= tail_.toMs)
-            continue;
-        if (!std::isfinite(p->value))
-            return; // a gap inside: leave it to a full drawing
-        tail_.low = std::min(tail_.low, p->value);
-        tail_.high = std::max(tail_.high, p->value);
-    }
-    tail_.valid = true;
+    tail_ = TrendTail(points, summary, ms(xAxis->range().lower), ms(xAxis->range().upper), columns());
 }
 
 void CTrendPlot::noteLatest(std::int64_t timeMs, double value)
@@ -131,6 +114,25 @@ void CTrendPlot::fitValueAxis()
 int CTrendPlot::columns() const
 {
     return std::max(1, axisRect()->width());
+}
+
+QString CTrendPlot::utcText(std::int64_t ms, const char* format)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(QString::fromLatin1(format));
+}
+
+QString CTrendPlot::description(std::int64_t fromMs, std::int64_t toMs) const
+{
+    const QString range =
+        tr("Shown %1 to %2 UTC").arg(utcText(fromMs, "yyyy-MM-dd HH:mm"), utcText(toMs, "yyyy-MM-dd HH:mm"));
+    if (!summary_.any)
+        return tr("%1: no readings.").arg(range);
+    const auto value = [this](double v) {
+        return QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), unit_);
+    };
+    return tr("%1. Latest %2 at %3, minimum %4, maximum %5.")
+        .arg(range, value(summary_.latest), utcText(summary_.latestMs, "HH:mm:ss"), value(summary_.minimum),
+            value(summary_.maximum));
 }
 
 bool CTrendPlot::valueAt(int x, std::int64_t& timeMs, double& value) const

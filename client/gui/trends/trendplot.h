@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trend_envelope.h"
+#include "trend_tail.h"
 
 #include <qcustomplot.h>
 
@@ -30,21 +31,20 @@ public:
     const QString& caption() const { return caption_; }
     const TrendEnvelope::Summary& summary() const { return summary_; }
 
-    // The pixel column of the newest value drawn: its time span and the
-    // least and greatest value drawn in it. A newer value inside both
-    // changes nothing on the screen.
-    struct Tail {
-        bool valid = false;
-        std::int64_t fromMs = 0, toMs = 0;
-        double low = 0.0, high = 0.0;
-    };
-    const Tail& tail() const { return tail_; }
+    // The pixel column of the newest value drawn.
+    const TrendTail& tail() const { return tail_; }
     // A newer value that changes nothing drawn: only the summary learns it.
     void noteLatest(std::int64_t timeMs, double value);
+
+    // For screen readers: the range shown, and the latest, least and
+    // greatest value in it.
+    QString description(std::int64_t fromMs, std::int64_t toMs) const;
 
     // The drawn value nearest to a widget x position; false when none.
     bool valueAt(int x, std::int64_t& timeMs, double& value) const;
 
+    // A UTC time as `format` (QDateTime's) writes it.
+    static QString utcText(std::int64_t ms, const char* format);
     static double key(std::int64_t ms) { return ms / 1000.0; }
     static std::int64_t ms(double key) { return static_cast<std::int64_t>(std::llround(key * 1000.0)); }
 
@@ -69,5 +69,5 @@ private:
     double high_ = 1.0;
     bool settingRange_ = false;
     TrendEnvelope::Summary summary_;
-    Tail tail_;
+    TrendTail tail_;
 };

@@ -3,39 +3,19 @@
 #include "alarm_setpoints.h"
 #include "client_events.h"
 #include "history_reader.h"
-#include "time_text.h"
 #include "trend_export.h"
+#include "trend_export_rows.h"
 #include "trendplot.h"
 #include "ui_trendsdialog.h"
 
-#include <QDateTime>
 #include <QFileDialog>
 #include <QPushButton>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 using History::Quantity;
 using History::Setpoint;
-
-struct CTrendsDialog::Answer {
-    std::int64_t fromMs = 0, toMs = 0;
-    bool rollups = false;
-    std::array<std::vector<TrendSample>, Housing::count> samples;
-    std::array<std::vector<History::SetpointsInForce>, Housing::count> setpoints;
-    std::string description;
-    std::string error;
-};
-
-namespace {
-
-QString utcText(std::int64_t ms, const char* format)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(QString::fromLatin1(format));
-}
-
-} // namespace
 
 CTrendsDialog::CTrendsDialog(ClientHost& host, QWidget* parent)
     : QDialog(parent),
@@ -53,14 +33,14 @@ CTrendsDialog::CTrendsDialog(ClientHost& host, QWidget* parent)
         {ui_->range7dButton, 7 * dayMs}, {ui_->range30dButton, 30 * dayMs}};
     for (const auto& [button, span] : presets)
         connect(button, &QPushButton::clicked, this, [this, span = span] { showLast(span); });
-    connect(ui_->liveButton, &QPushButton::clicked, this, [this] { showLast(spanMs_); });
+    connect(ui_->liveButton, &QPushButton::clicked, this, [this] { showLast(range_.spanMs()); });
     connect(ui_->exportButton, &QPushButton::clicked, this, &CTrendsDialog::exportShown);
 
     // Once a second: the time axis moves on while following, and the plots'
     // descriptions are brought up to date (a screen reader is not to be
     // flooded with every reading).
     connect(&secondTimer_, &QTimer::timeout, this, [this] {
-        if (following_)
+        if (range_.following())
             pacer_.request();
         describePlots();
     });
@@ -77,7 +57,7 @@ void CTrendsDialog::setUpPlots()
         housing[0]->setUp(tr("Temperature"), QStringLiteral("°C"), 0, 50);
         housing[1]->setUp(tr("Relative humidity"), QStringLiteral("%"), 0, 100);
         for (CTrendPlot* p : housing) {
-            connect(p, &CTrendPlot::timeRangeMoved, this, &CTrendsDialog::onMoved);
+            connect(p, &CTrendPlot::timeRangeMoved, this, &CTrendsDialog::showRange);
             connect(p, &CTrendPlot::hovered, this, [this, p](int x) { showReadout(p, x); });
         }
     }
@@ -120,13 +100,13 @@ void CTrendsDialog::onReading(const History::Reading& reading)
     series_[reading.housing].appendLive(
         {reading.arrivalMs, reading.temperature, reading.humidity, reading.water, false});
     describedDirty_ = true;
-    if (following_ && !changed_[reading.housing] && drawnAlready(reading)) {
+    if (range_.following() && !drawQueue_.marked(reading.housing) && drawnAlready(reading)) {
         plot(reading.housing, Quantity::Temperature)->noteLatest(reading.arrivalMs, reading.temperature);
         plot(reading.housing, Quantity::Humidity)->noteLatest(reading.arrivalMs, reading.humidity);
         return;
     }
-    changed_[reading.housing] = true;
-    if (following_ && isVisible())
+    drawQueue_.mark(reading.housing);
+    if (range_.following() && isVisible())
         pacer_.request();
 }
 
@@ -135,7 +115,7 @@ void CTrendsDialog::onSetpointChanged(const History::SetpointChange& change)
     if (change.housing < 0 || change.housing >= Housing::count)
         return;
     limits_[change.housing].change(change);
-    changed_[change.housing] = true;
+    drawQueue_.mark(change.housing);
     if (isVisible())
         pacer_.request();
 }
@@ -147,7 +127,7 @@ void CTrendsDialog::onLinkChanged(const History::LinkChange& change)
     gap.linkGap = true;
     for (TrendSeries& series : series_)
         series.appendLive(gap);
-    markAll();
+    drawQueue_.markAll();
     if (isVisible())
         pacer_.request();
 }
@@ -157,90 +137,52 @@ void CTrendsDialog::onLinkChanged(const History::LinkChange& change)
 // would draw the same. This spares the drawing for most readings of a flood.
 bool CTrendsDialog::drawnAlready(const History::Reading& reading) const
 {
-    if (reading.arrivalMs >= toMs_)
-        return false;
-    for (Quantity q : {Quantity::Temperature, Quantity::Humidity}) {
-        const CTrendPlot::Tail& tail = plot(reading.housing, q)->tail();
-        const double value = q == Quantity::Temperature ? reading.temperature : reading.humidity;
-        if (!tail.valid || reading.arrivalMs < tail.fromMs || reading.arrivalMs >= tail.toMs ||
-            !std::isfinite(value) || value < tail.low || value > tail.high)
-            return false;
-    }
-    return true;
+    const int h = reading.housing;
+    return reading.arrivalMs < range_.toMs() &&
+        plot(h, Quantity::Temperature)->tail().holds(reading.arrivalMs, reading.temperature) &&
+        plot(h, Quantity::Humidity)->tail().holds(reading.arrivalMs, reading.humidity);
 }
 
-void CTrendsDialog::markAll()
-{
-    changed_.fill(true);
-}
-
-// The range ends a little after now, so that the newest reading is inside,
-// and moves in whole pixel columns: in between, only the plots of a housing
-// with new readings are drawn again.
+// Between moves of the range, only the plots of a housing with new readings
+// are drawn again.
 void CTrendsDialog::followNow()
 {
-    const std::int64_t column = std::max<std::int64_t>(1, spanMs_ / plots_[0][0]->columns());
-    const std::int64_t end = nowMs() + std::clamp<std::int64_t>(spanMs_ / 200, 1000, minuteMs);
-    const std::int64_t to = (end / column + 1) * column;
-    if (to == toMs_ && toMs_ - fromMs_ == spanMs_)
-        return;
-    toMs_ = to;
-    fromMs_ = to - spanMs_;
-    markAll();
+    if (range_.follow(nowMs(), plots_[0][0]->columns()))
+        drawQueue_.markAll();
 }
 
 void CTrendsDialog::showLast(std::int64_t spanMs)
 {
-    spanMs_ = spanMs;
-    following_ = true;
-    followNow();
-    markAll();
+    range_.showLast(spanMs, nowMs(), plots_[0][0]->columns());
+    drawQueue_.markAll();
     requestHistory();
     pacer_.request();
 }
 
 void CTrendsDialog::showRange(std::int64_t fromMs, std::int64_t toMs)
 {
-    if (toMs <= fromMs)
+    if (!range_.showRange(fromMs, toMs))
         return;
-    following_ = false;
-    fromMs_ = fromMs;
-    toMs_ = toMs;
-    spanMs_ = toMs - fromMs;
-    markAll();
+    drawQueue_.markAll();
     requestHistory();
     pacer_.request();
 }
 
-void CTrendsDialog::onMoved(std::int64_t fromMs, std::int64_t toMs)
-{
-    showRange(fromMs, toMs);
-}
-
 void CTrendsDialog::redraw()
 {
-    if (following_)
-        followNow();
-    for (int housing = 0; housing < Housing::count; ++housing) {
-        if (!changed_[housing])
-            continue;
-        changed_[housing] = false;
-        for (Quantity q : {Quantity::Temperature, Quantity::Humidity})
-            if (std::find(toDraw_.begin(), toDraw_.end(), std::make_pair(housing, q)) == toDraw_.end())
-                toDraw_.emplace_back(housing, q);
-    }
+    followNow();
+    drawQueue_.startFrame();
     drawNext();
 }
 
 void CTrendsDialog::drawNext()
 {
     drawQueued_ = false;
-    if (toDraw_.empty())
+    TrendDrawQueue::Plot next;
+    if (!drawQueue_.take(next))
         return;
-    const auto [housing, quantity] = toDraw_.front();
-    toDraw_.erase(toDraw_.begin());
-    drawPlot(housing, quantity);
-    if (toDraw_.empty() || drawQueued_)
+    drawPlot(next.housing, next.quantity);
+    if (drawQueue_.empty() || drawQueued_)
         return;
     drawQueued_ = true;
     QMetaObject::invokeMethod(this, &CTrendsDialog::drawNext, Qt::QueuedConnection);
@@ -249,15 +191,17 @@ void CTrendsDialog::drawNext()
 void CTrendsDialog::drawPlot(int housing, Quantity quantity)
 {
     CTrendPlot* p = plot(housing, quantity);
-    TrendEnvelope envelope(fromMs_, toMs_, p->columns());
-    series_[housing].feed(quantity, fromMs_, envelope);
+    const std::int64_t from = range_.fromMs();
+    const std::int64_t to = range_.toMs();
+    TrendEnvelope envelope(from, to, p->columns());
+    series_[housing].feed(quantity, from, envelope);
     const TrendEnvelope::Summary summary = envelope.summary();
-    p->setTimeRange(fromMs_, toMs_);
+    p->setTimeRange(from, to);
     p->setValues(envelope.take(), summary);
     const bool temperature = quantity == Quantity::Temperature;
     const LimitSteps& limits = limits_[housing];
-    p->setLimits(limits.line(temperature ? Setpoint::TempWarning : Setpoint::RhWarning, fromMs_, toMs_),
-        limits.line(temperature ? Setpoint::OverTemp : Setpoint::OverRh, fromMs_, toMs_));
+    p->setLimits(limits.line(temperature ? Setpoint::TempWarning : Setpoint::RhWarning, from, to),
+        limits.line(temperature ? Setpoint::OverTemp : Setpoint::OverRh, from, to));
     p->replot(QCustomPlot::rpQueuedRefresh);
     describedDirty_ = true;
 }
@@ -266,48 +210,27 @@ void CTrendsDialog::requestHistory()
 {
     if (!reader_ || !reader_->available())
         return;
-    const bool rollups = spanMs_ > rawLimitMs;
     std::int64_t liveFrom = TrendSeries::never;
     for (const TrendSeries& s : series_)
         liveFrom = std::min(liveFrom, s.liveStartMs());
-    const bool covered = loaded_ && loadedRollups_ == rollups && loadedFromMs_ <= fromMs_ &&
-        (toMs_ <= loadedToMs_ || loadedToMs_ >= liveFrom);
-    if (covered)
+    const TrendQuery query =
+        TrendQuery::forRange(range_.fromMs(), range_.toMs(), nowMs(), plots_[0][0]->columns());
+    if (loaded_ && loaded_->covers(query, liveFrom))
         return;
-    // Some room either side, so that a short drag needs no new answer.
-    const std::int64_t margin = spanMs_ / 4;
-    const std::int64_t from = fromMs_ - margin;
-    const std::int64_t to = std::min(toMs_ + margin, nowMs() + minuteMs);
     const unsigned generation = ++*generation_;
     std::shared_ptr<std::atomic<unsigned>> latest = generation_;
     ui_->historyStatus->setText(tr("History: reading…"));
-    reader_->post([this, generation, latest, from, to, rollups](
-                      History::HistorySource* source) -> std::function<void()> {
+    reader_->post([this, generation, latest, query](History::HistorySource* source) -> std::function<void()> {
         // A newer range was asked for meanwhile: this one would be dropped.
         if (!source || latest->load() != generation)
             return {};
-        auto answer = std::make_shared<Answer>();
-        answer->fromMs = from;
-        answer->toMs = to;
-        answer->rollups = rollups;
-        const std::vector<History::LinkChange> links = source->linkChanges(from, to);
-        for (int housing = 0; housing < Housing::count; ++housing) {
-            std::vector<TrendSample>& samples = answer->samples[housing];
-            if (!rollups)
-                samples = TrendSeries::fromReadings(source->readings(housing, from, to));
-            // Raw readings are kept for a shorter time than the rollups.
-            if (samples.empty())
-                samples = TrendSeries::fromRollups(source->rollups(housing, from, to));
-            TrendSeries::addGaps(samples, links);
-            answer->setpoints[housing] = source->setpoints(housing, from, to);
-        }
-        answer->description = source->description();
-        answer->error = source->lastError();
-        return [this, generation, answer] { applyHistory(generation, answer); };
+        auto answer = std::make_shared<TrendQuery::Answer>(query.read(*source));
+        return [this, generation, query, answer] { applyHistory(generation, query, answer); };
     });
 }
 
-void CTrendsDialog::applyHistory(unsigned generation, const std::shared_ptr<Answer>& answer)
+void CTrendsDialog::applyHistory(
+    unsigned generation, const TrendQuery& query, const std::shared_ptr<TrendQuery::Answer>& answer)
 {
     if (generation != generation_->load())
         return;
@@ -315,11 +238,8 @@ void CTrendsDialog::applyHistory(unsigned generation, const std::shared_ptr<Answ
         series_[housing].setHistory(std::move(answer->samples[housing]));
         limits_[housing].setHistory(std::move(answer->setpoints[housing]));
     }
-    loaded_ = true;
-    loadedFromMs_ = answer->fromMs;
-    loadedToMs_ = answer->toMs;
-    loadedRollups_ = answer->rollups;
-    markAll();
+    loaded_ = query;
+    drawQueue_.markAll();
     ui_->historyStatus->setText(answer->error.empty()
             ? tr("History: %1").arg(QString::fromStdString(answer->description))
             : tr("History could not be read: %1").arg(QString::fromStdString(answer->error)));
@@ -332,47 +252,25 @@ void CTrendsDialog::exportShown()
     if (!reader_)
         return;
     const QString path = QFileDialog::getSaveFileName(this, tr("Export the shown range"),
-        QStringLiteral("kov-trends-%1.csv").arg(utcText(fromMs_, "yyyyMMdd-HHmm")), tr("CSV files (*.csv)"));
+        QStringLiteral("kov-trends-%1.csv").arg(CTrendPlot::utcText(range_.fromMs(), "yyyyMMdd-HHmm")),
+        tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
-    const std::int64_t from = fromMs_;
-    const std::int64_t to = toMs_;
-    std::array<std::vector<TrendSample>, Housing::count> live;
-    std::array<std::int64_t, Housing::count> liveFrom{};
+    auto rows = std::make_shared<TrendExportRows>(range_.fromMs(), range_.toMs());
     std::array<std::vector<History::SetpointsInForce>, Housing::count> sets;
     for (int housing = 0; housing < Housing::count; ++housing) {
-        live[housing] = series_[housing].liveBetween(from, to);
-        liveFrom[housing] = series_[housing].liveStartMs();
+        const TrendSeries& series = series_[housing];
+        rows->setLive(housing, series.liveBetween(range_.fromMs(), range_.toMs()), series.liveStartMs());
         sets[housing] = limits_[housing].sets();
     }
     ui_->exportButton->setEnabled(false);
     ui_->historyStatus->setText(tr("Exporting…"));
-    // Written on the reader's thread, an hour at a time, so that a month
-    // of readings never sits in memory at once.
-    reader_->post([this, path, from, to, live, liveFrom, sets](
-                      History::HistorySource* source) -> std::function<void()> {
+    // Written on the reader's thread.
+    reader_->post([this, path, rows, sets](History::HistorySource* source) -> std::function<void()> {
         TrendExport out(path.toStdString());
-        if (out.open()) {
-            std::array<std::size_t, Housing::count> next{};
-            for (std::int64_t start = from; start < to; start += hourMs) {
-                const std::int64_t end = std::min(to, start + hourMs);
-                std::vector<std::pair<int, TrendSample>> rows;
-                for (int housing = 0; housing < Housing::count; ++housing) {
-                    const std::int64_t storeEnd = std::min(end, liveFrom[housing]);
-                    if (source && start < storeEnd)
-                        for (const History::Reading& r : source->readings(housing, start, storeEnd))
-                            rows.emplace_back(
-                                housing, TrendSample{r.arrivalMs, r.temperature, r.humidity, r.water});
-                    const std::vector<TrendSample>& l = live[housing];
-                    for (std::size_t& i = next[housing]; i < l.size() && l[i].timeMs < end; ++i)
-                        rows.emplace_back(housing, l[i]);
-                }
-                std::stable_sort(rows.begin(), rows.end(),
-                    [](const auto& a, const auto& b) { return a.second.timeMs < b.second.timeMs; });
-                for (const auto& [housing, sample] : rows)
-                    out.write(housing, sample, sets[housing]);
-            }
-        }
+        if (out.open())
+            rows->run(
+                source, [&](int housing, const TrendSample& s) { out.write(housing, s, sets[housing]); });
         const bool ok = out.close();
         const QString text = ok ? tr("Exported %1 readings to %2").arg(out.rows()).arg(path)
                                 : tr("The export failed: %1").arg(QString::fromStdString(out.error()));
@@ -390,24 +288,10 @@ void CTrendsDialog::showReadout(CTrendPlot* p, int x)
     if (!p->valueAt(x, timeMs, value))
         return;
     int housing = p == plots_[1][0] || p == plots_[1][1] ? 1 : 0;
-    ui_->readout->setText(
-        QStringLiteral("%1 %2: %3 UTC, %4 %5")
-            .arg(QString::fromLatin1(Housing::names[housing]), p->caption().toLower(),
-                utcText(timeMs, "yyyy-MM-dd HH:mm:ss"), QString::number(value, 'f', 2), p->unit()));
-}
-
-QString CTrendsDialog::describe(const CTrendPlot* p) const
-{
-    const QString range = tr("Shown %1 to %2 UTC")
-                              .arg(utcText(fromMs_, "yyyy-MM-dd HH:mm"), utcText(toMs_, "yyyy-MM-dd HH:mm"));
-    const TrendEnvelope::Summary& s = p->summary();
-    if (!s.any)
-        return tr("%1: no readings.").arg(range);
-    const auto value = [p](double v) {
-        return QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), p->unit());
-    };
-    return tr("%1. Latest %2 at %3, minimum %4, maximum %5.")
-        .arg(range, value(s.latest), utcText(s.latestMs, "HH:mm:ss"), value(s.minimum), value(s.maximum));
+    ui_->readout->setText(QStringLiteral("%1 %2: %3 UTC, %4 %5")
+                              .arg(QString::fromLatin1(Housing::names[housing]), p->caption().toLower(),
+                                  CTrendPlot::utcText(timeMs, "yyyy-MM-dd HH:mm:ss"),
+                                  QString::number(value, 'f', 2), p->unit()));
 }
 
 void CTrendsDialog::describePlots()
@@ -417,13 +301,13 @@ void CTrendsDialog::describePlots()
     describedDirty_ = false;
     for (const auto& housing : plots_)
         for (CTrendPlot* p : housing)
-            p->setAccessibleDescription(describe(p));
+            p->setAccessibleDescription(p->description(range_.fromMs(), range_.toMs()));
 }
 
 void CTrendsDialog::flushNow()
 {
     pacer_.flushNow();
-    while (!toDraw_.empty())
+    while (!drawQueue_.empty())
         drawNext();
     describePlots();
 }
@@ -431,11 +315,10 @@ void CTrendsDialog::flushNow()
 void CTrendsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (following_)
-        followNow();
+    followNow();
     requestHistory();
     secondTimer_.start(1000);
-    markAll();
+    drawQueue_.markAll();
     redraw();
     describePlots();
 }

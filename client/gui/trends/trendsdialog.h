@@ -5,6 +5,9 @@
 #include "history_records.h"
 #include "housing.h"
 #include "limit_steps.h"
+#include "trend_draw_queue.h"
+#include "trend_query.h"
+#include "trend_range.h"
 #include "trend_series.h"
 
 #include <QDialog>
@@ -14,8 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <utility>
-#include <vector>
+#include <optional>
 
 class ClientEvents;
 class CTrendPlot;
@@ -34,11 +36,12 @@ class CTrendsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr std::int64_t minuteMs = 60 * 1000;
-    static constexpr std::int64_t hourMs = 60 * minuteMs;
-    static constexpr std::int64_t dayMs = 24 * hourMs;
-    // Longer ranges are drawn from the per-minute rollups.
-    static constexpr std::int64_t rawLimitMs = 12 * hourMs;
+    static constexpr std::int64_t minuteMs = TrendRange::minuteMs;
+    static constexpr std::int64_t hourMs = TrendRange::hourMs;
+    static constexpr std::int64_t dayMs = TrendRange::dayMs;
+    // Longer ranges are drawn from the per-minute rollups, summarised per
+    // pixel column in the store.
+    static constexpr std::int64_t rawLimitMs = TrendQuery::rawLimitMs;
 
     CTrendsDialog(ClientHost& host, QWidget* parent);
     ~CTrendsDialog() override;
@@ -52,9 +55,9 @@ public:
     void showLast(std::int64_t spanMs);
     // A fixed range (as after a drag), not following.
     void showRange(std::int64_t fromMs, std::int64_t toMs);
-    bool following() const { return following_; }
-    std::int64_t fromMs() const { return fromMs_; }
-    std::int64_t toMs() const { return toMs_; }
+    bool following() const { return range_.following(); }
+    std::int64_t fromMs() const { return range_.fromMs(); }
+    std::int64_t toMs() const { return range_.toMs(); }
 
     CTrendPlot* plot(int housing, History::Quantity quantity) const;
     // Draws what is due now and brings the accessible descriptions up to date.
@@ -69,24 +72,20 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    struct Answer;
-
     void setUpPlots();
     void onReading(const History::Reading& reading);
     void onSetpointChanged(const History::SetpointChange& change);
     void onLinkChanged(const History::LinkChange& change);
-    void onMoved(std::int64_t fromMs, std::int64_t toMs);
     void redraw();
     void drawNext();
     void drawPlot(int housing, History::Quantity quantity);
-    void markAll();
     bool drawnAlready(const History::Reading& reading) const;
     void requestHistory();
-    void applyHistory(unsigned generation, const std::shared_ptr<Answer>& answer);
+    void applyHistory(
+        unsigned generation, const TrendQuery& query, const std::shared_ptr<TrendQuery::Answer>& answer);
     void exportShown();
     void showReadout(CTrendPlot* plot, int x);
     void describePlots();
-    QString describe(const CTrendPlot* plot) const;
     void followNow();
     static std::int64_t nowMs();
 
@@ -99,20 +98,10 @@ private:
     std::shared_ptr<std::atomic<unsigned>> generation_ = std::make_shared<std::atomic<unsigned>>(0);
     FramePacer pacer_;
     QTimer secondTimer_;
-    std::int64_t spanMs_ = hourMs;
-    std::int64_t fromMs_ = 0;
-    std::int64_t toMs_ = 0;
-    bool following_ = true;
-    // The range the last history answer covers.
-    std::int64_t loadedFromMs_ = 0;
-    std::int64_t loadedToMs_ = 0;
-    bool loadedRollups_ = false;
-    bool loaded_ = false;
+    TrendRange range_;
+    // What the last history answer shown was asked for.
+    std::optional<TrendQuery> loaded_;
     bool describedDirty_ = true;
-    // Housings with something new to draw, and the plots still to be drawn
-    // in this frame (one per event-loop pass, so that a push waiting for
-    // the GUI thread waits for one plot at most).
-    std::array<bool, Housing::count> changed_{};
-    std::vector<std::pair<int, History::Quantity>> toDraw_;
-    bool drawQueued_ = false;
+    TrendDrawQueue drawQueue_;
+    bool drawQueued_ = false; // the next plot's pass is queued
 };

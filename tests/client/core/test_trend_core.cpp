@@ -1,9 +1,10 @@
-// The trends' Qt-free parts: the per-column envelope, the setpoint steps and
-// the CSV fields.
+// The trends' Qt-free parts: the per-column envelope and its newest column,
+// the setpoint steps and the CSV fields.
 #include "csv_writer.h"
 #include "limit_steps.h"
 #include "time_text.h"
 #include "trend_envelope.h"
+#include "trend_tail.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,41 @@ TEST(TrendEnvelope, GapsStayGapsAndEdgesReachOut)
     }
     EXPECT_EQ(e.summary().minimum, 10.0);
     EXPECT_EQ(e.summary().latest, 10.0 + 119); // the last sample before the end
+}
+
+TEST(TrendTail, ANewerValueInsideTheNewestColumnChangesNothing)
+{
+    const double gap = std::nan("");
+    struct Case {
+        std::int64_t to;
+        int columns;
+        std::vector<TrendPoint> samples;
+        std::int64_t at;
+        double value;
+        bool holds;
+    };
+    std::vector<TrendPoint> wave; // 1 Hz over 100 s, 0 to 4
+    for (int i = 0; i < 100; ++i)
+        wave.push_back({i * 1000LL, i % 5 * 1.0});
+    std::vector<TrendPoint> gapAtEnd = wave;
+    gapAtEnd[99].value = gap; // drawn as a gap point at the end of its column
+    const Case cases[] = {
+        {100000, 10, wave, 99500, 2.0, true}, {100000, 10, wave, 90000, 0.0, true},
+        {100000, 10, wave, 99500, 4.5, false},  // beyond what is drawn
+        {100000, 10, wave, 89999, 2.0, false},  // the column before
+        {100000, 10, wave, 100000, 2.0, false}, // past the range
+        {100000, 10, wave, 99500, gap, false}, {100000, 10, gapAtEnd, 99500, 2.0, false},
+        {1000, 3, {{100, 5.0}, {700, 6.0}}, 667, 6.0, true}, // columns of 333⅓ ms
+        {1000, 3, {{100, 5.0}, {700, 6.0}}, 666, 6.0, false},
+        {1000, 3, {{1000, 5.0}}, 999, 5.0, false}, // nothing inside
+    };
+    for (const Case& c : cases) {
+        TrendEnvelope e(0, c.to, c.columns);
+        e.add(c.samples.begin(), c.samples.end());
+        const TrendEnvelope::Summary summary = e.summary();
+        const TrendTail tail(e.take(), summary, 0, c.to, c.columns);
+        EXPECT_EQ(tail.holds(c.at, c.value), c.holds) << c.at << " " << c.value;
+    }
 }
 
 History::SetpointChange change(std::int64_t t, History::Setpoint which, double value)
