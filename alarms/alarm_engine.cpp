@@ -4,6 +4,7 @@
 #include "alarm_setpoints.h"
 
 #include <algorithm>
+#include <map>
 
 AlarmEngine::AlarmEngine(const AlarmSettings& settings, std::string user, Clock clock)
     : settings_(settings),
@@ -178,6 +179,21 @@ void AlarmEngine::restoreShelf(
     latch_.shelve(point, now + leftMs, user, comment);
     marks_[point.index()].shelfEndMs = clock_.steadyMs() + leftMs;
     changed();
+}
+
+std::vector<AlarmRecord> AlarmEngine::shelvesInForce(
+    const std::vector<AlarmRecord>& journal, std::int64_t nowUtcMs)
+{
+    std::map<std::string, const AlarmRecord*> latest;
+    for (const AlarmRecord& record : journal)
+        if (record.action == AlarmAction::Shelved || record.action == AlarmAction::Unshelved ||
+            record.action == AlarmAction::ShelfExpired)
+            latest[record.pointKey] = &record;
+    std::vector<AlarmRecord> shelves;
+    for (const auto& [key, record] : latest)
+        if (record->action == AlarmAction::Shelved && record->untilMs > nowUtcMs && !key.empty())
+            shelves.push_back(*record);
+    return shelves;
 }
 
 // Still active: unacknowledged again, and heard as a new alarm.

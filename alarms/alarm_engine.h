@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct AlarmSetpoints;
 
@@ -97,6 +98,11 @@ public:
     // ended by now is ignored, one longer than 8 hours from now is cut.
     void restoreShelf(
         AlarmPoint point, std::int64_t untilUtcMs, const std::string& user, const std::string& comment);
+
+    // From a journal in time order: each point's latest shelf that neither
+    // ended nor was taken off by `nowUtcMs` (what restoreShelf takes).
+    static std::vector<AlarmRecord> shelvesInForce(
+        const std::vector<AlarmRecord>& journal, std::int64_t nowUtcMs);
 
     const AlarmLatch& latch() const { return latch_; }
     Level level(int housing, AlarmPoint::Kind kind) const;

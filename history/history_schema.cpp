@@ -15,18 +15,38 @@ constexpr const char* readingColumns =
     "reading_time BIGINT NOT NULL, temperature DOUBLE PRECISION, humidity DOUBLE PRECISION, "
     "water SMALLINT NOT NULL";
 
+// The columns an alarm record gained with version 3.
+constexpr const char* alarmColumnsAdded[] = {"point_key TEXT NOT NULL DEFAULT ''",
+    "comment TEXT NOT NULL DEFAULT ''", "until_ms BIGINT NOT NULL DEFAULT 0", "value DOUBLE PRECISION",
+    "setpoint DOUBLE PRECISION"};
+
+// A column added to a table, outside its key: (table, column definition).
+struct AddedColumn {
+    const char* table;
+    const char* column;
+};
+
 // What each version changed, in order. A change of a key goes here as a
-// KeyColumn; a new table needs no entry (createStatements makes it).
+// KeyColumn, a column outside the key as an AddedColumn; a new table needs
+// no entry (createStatements makes it).
 struct Upgrade {
     int to;
     std::vector<KeyColumn> keyColumns;
+    std::vector<AddedColumn> addedColumns;
 };
 
 const Upgrade upgrades[] = {
     // Readings of one millisecond: a sequence, instead of moving the time.
     {2,
         {{"readings", readingColumns, "housing, arrival_ms, reading_time, temperature, humidity, water",
-            "seq INTEGER NOT NULL DEFAULT 0", "housing, arrival_ms, seq"}}},
+            "seq INTEGER NOT NULL DEFAULT 0", "housing, arrival_ms, seq"}},
+        {}},
+    // Alarm records with the point's key, the person's comment, the end of a
+    // shelf, and the value and setpoint a raise or clear was judged by.
+    {3, {},
+        {{"alarm_records", alarmColumnsAdded[0]}, {"alarm_records", alarmColumnsAdded[1]},
+            {"alarm_records", alarmColumnsAdded[2]}, {"alarm_records", alarmColumnsAdded[3]},
+            {"alarm_records", alarmColumnsAdded[4]}}},
 };
 
 } // namespace
@@ -64,10 +84,11 @@ std::vector<std::string> createStatements(Dialect dialect)
         "time_ms BIGINT NOT NULL, seq INTEGER NOT NULL, kind SMALLINT NOT NULL, "
         "reason TEXT NOT NULL, PRIMARY KEY (time_ms, seq)" +
             keyed,
-        "CREATE TABLE IF NOT EXISTS alarm_records ("
-        "time_ms BIGINT NOT NULL, seq INTEGER NOT NULL, action SMALLINT NOT NULL, "
-        "point TEXT NOT NULL, user_name TEXT NOT NULL, PRIMARY KEY (time_ms, seq)" +
-            keyed,
+        std::string("CREATE TABLE IF NOT EXISTS alarm_records ("
+                    "time_ms BIGINT NOT NULL, seq INTEGER NOT NULL, action SMALLINT NOT NULL, "
+                    "point TEXT NOT NULL, user_name TEXT NOT NULL, ") +
+            alarmColumnsAdded[0] + ", " + alarmColumnsAdded[1] + ", " + alarmColumnsAdded[2] + ", " +
+            alarmColumnsAdded[3] + ", " + alarmColumnsAdded[4] + ", PRIMARY KEY (time_ms, seq)" + keyed,
     };
 }
 
@@ -86,7 +107,7 @@ std::vector<std::string> addKeyColumn(Dialect dialect, const KeyColumn& change)
         "DROP TABLE " + table, "ALTER TABLE " + copy + " RENAME TO " + table};
 }
 
-std::vector<std::string> upgradeStatements(Dialect dialect, int from)
+std::vector<std::string> upgradeStatements(Dialect dialect, int from, const std::set<std::string>& tables)
 {
     std::vector<std::string> statements;
     if (from > 0) {
@@ -94,8 +115,13 @@ std::vector<std::string> upgradeStatements(Dialect dialect, int from)
             if (upgrade.to <= from)
                 continue;
             for (const KeyColumn& change : upgrade.keyColumns)
-                for (std::string& statement : addKeyColumn(dialect, change))
-                    statements.push_back(std::move(statement));
+                if (tables.count(change.table))
+                    for (std::string& statement : addKeyColumn(dialect, change))
+                        statements.push_back(std::move(statement));
+            for (const AddedColumn& added : upgrade.addedColumns)
+                if (tables.count(added.table))
+                    statements.push_back(
+                        std::string("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column);
         }
     }
     for (std::string& statement : createStatements(dialect))
@@ -124,7 +150,16 @@ Prepared prepare(QSqlDatabase& db, Dialect dialect, int& from, QSqlError& error,
     query.finish();
     if (from > version)
         return Prepared::Newer;
-    for (const std::string& statement : upgradeStatements(dialect, from))
+    const char* listTables = dialect == Dialect::Sqlite
+        ? "SELECT name FROM sqlite_master WHERE type = 'table'"
+        : "SELECT tablename FROM pg_tables WHERE schemaname = current_schema()";
+    if (!query.exec(QString::fromLatin1(listTables)))
+        return fail(listTables);
+    std::set<std::string> tables;
+    while (query.next())
+        tables.insert(query.value(0).toString().toStdString());
+    query.finish();
+    for (const std::string& statement : upgradeStatements(dialect, from, tables))
         if (!query.exec(QString::fromStdString(statement)))
             return fail(statement);
     return Prepared::Ready;

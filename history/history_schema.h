@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace HistorySchema {
 
 // The version this program writes. A store with a higher one is read only.
 // 1: readings keyed (housing, arrival_ms); 2: (housing, arrival_ms, seq).
-inline constexpr int version = 2;
+inline constexpr int version = 3;
 
 enum class Dialect {
     Sqlite,
@@ -47,8 +48,10 @@ struct KeyColumn {
 std::vector<std::string> addKeyColumn(Dialect dialect, const KeyColumn& change);
 
 // The statements that bring a store of version `from` to `version`: 0 is
-// a new store. Run them in the transaction that read `from`.
-std::vector<std::string> upgradeStatements(Dialect dialect, int from);
+// a new store. `tables` are those the store has: a table it lacks is
+// created whole instead of changed. Run them in the transaction that read
+// `from`.
+std::vector<std::string> upgradeStatements(Dialect dialect, int from, const std::set<std::string>& tables);
 
 enum class Prepared {
     Ready,

@@ -231,8 +231,11 @@ Fault HistoryStore::prepareStatements()
             "INSERT INTO link_changes (time_ms, seq, kind, reason) "
             "SELECT ?, coalesce(max(seq) + 1, 0), ?, ? FROM link_changes WHERE time_ms = ?"},
         {&insertAlarm_,
-            "INSERT INTO alarm_records (time_ms, seq, action, point, user_name) "
-            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ? FROM alarm_records WHERE time_ms = ?"},
+            "INSERT INTO alarm_records (time_ms, seq, action, point, user_name, point_key, comment, "
+            "until_ms, "
+            "value, setpoint) "
+            "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ?, ?, ?, ?, ?, ? FROM alarm_records WHERE time_ms = "
+            "?"},
         {&rollUp_, HistorySchema::rollUpStatement},
     };
     for (const Statement& statement : statements) {
@@ -383,10 +386,15 @@ Fault HistoryStore::insertEvent(const Event& event)
     } else if (const auto* alarm = std::get_if<AlarmRecord>(&event)) {
         query = insertAlarm_.get();
         time = alarm->timeMs;
-        last = 4;
+        last = 9;
         query->bindValue(1, static_cast<int>(alarm->action));
         query->bindValue(2, QString::fromStdString(alarm->point));
         query->bindValue(3, QString::fromStdString(alarm->user));
+        query->bindValue(4, QString::fromStdString(alarm->pointKey));
+        query->bindValue(5, QString::fromStdString(alarm->comment));
+        query->bindValue(6, static_cast<qlonglong>(alarm->untilMs));
+        query->bindValue(7, value(alarm->value));
+        query->bindValue(8, value(alarm->setpoint));
     }
     if (!query)
         return Fault::None;

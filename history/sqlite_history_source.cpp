@@ -308,13 +308,22 @@ std::vector<AlarmRecord> SqliteHistorySource::alarmRecords(std::int64_t fromMs, 
         return rows;
     QSqlQuery query(db_);
     if (!run(query,
-            "SELECT action, point, user_name, time_ms FROM alarm_records WHERE time_ms >= ? AND time_ms < ? "
-            "ORDER BY time_ms, seq",
+            "SELECT action, point, user_name, time_ms, point_key, comment, until_ms, value, setpoint "
+            "FROM alarm_records WHERE time_ms >= ? AND time_ms < ? ORDER BY time_ms, seq",
             {fromMs, toMs}))
         return rows;
-    while (query.next())
-        rows.push_back(AlarmRecord{static_cast<AlarmAction>(query.value(0).toInt()), text(query.value(1)),
-            text(query.value(2)), query.value(3).toLongLong()});
+    while (query.next()) {
+        const int action = query.value(0).toInt();
+        // A row written by a later version with an action this one does not know.
+        if (action < 0 || action > static_cast<int>(AlarmAction::ShelfExpired))
+            continue;
+        AlarmRecord record{static_cast<AlarmAction>(action), text(query.value(1)), text(query.value(2)),
+            query.value(3).toLongLong(), text(query.value(4)), text(query.value(5)),
+            query.value(6).toLongLong()};
+        record.value = number(query.value(7));
+        record.setpoint = number(query.value(8));
+        rows.push_back(std::move(record));
+    }
     return rows;
 }
 

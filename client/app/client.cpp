@@ -12,13 +12,17 @@
 #include "link_state.h"
 #include "log_file.h"
 #include "message_boxes.h"
+#include "sqlite_history_source.h"
 
 #include <ace/Log_Msg.h>
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 
+#include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -71,10 +75,11 @@ int CKovClientApp::InitInstance()
     settings_.openDefaultConfig();
     for (int housing = 0; housing < Housing::count; ++housing)
         store_.loadSetpoints(Housing::configNames[housing], housing);
-    startHistory();
     timing_ = ClientTiming::read(settings_);
     alarms_ = std::make_unique<AlarmCentre>(events_, AlarmSettings::read(settings_),
         [this](int housing) -> const AlarmSetpoints& { return setpoints(housing); });
+    restoreShelves();
+    startHistory();
     autoReconnect_ = std::make_unique<AutoReconnect>(
         timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });
 
@@ -118,6 +123,25 @@ int CKovClientApp::Connect()
     }
     linkState().SetConnected(1);
     return 1;
+}
+
+// Shelves in force when the client last ended, from the history file's
+// journal; read before its writer starts, and before any event comes.
+void CKovClientApp::restoreShelves()
+{
+    const std::string path = HistoryFile::pathIn(settings_.configFile().directory());
+    if (!QFileInfo::exists(QString::fromStdString(path)))
+        return;
+    History::SqliteHistorySource journal(path);
+    const std::int64_t now = HistoryRecorder::utcNowMs();
+    const std::vector<History::AlarmRecord> records =
+        journal.alarmRecords(now - AlarmEngine::longestShelfMs, std::numeric_limits<std::int64_t>::max());
+    if (!journal.lastError().empty())
+        ACE_ERROR((LM_WARNING, "The shelves in force could not be read: %s\n", journal.lastError().c_str()));
+    for (const AlarmRecord& shelf : AlarmEngine::shelvesInForce(records, now))
+        if (const std::optional<AlarmPoint> point = AlarmPoint::fromKey(shelf.pointKey))
+            alarms_->restoreShelf(*point, shelf.untilMs, QString::fromStdString(shelf.user),
+                QString::fromStdString(shelf.comment));
 }
 
 // The history file beside kov.cfg; its writer opens it meanwhile.

@@ -92,6 +92,7 @@ signals:
 
 private:
     void dropLinkNow(const std::string& reason);
+    void restoreShelves();
     void startHistory();
     void emitLink(History::LinkEvent kind, std::string reason = {});
     void pollTargetOnTime();

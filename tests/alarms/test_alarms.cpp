@@ -329,3 +329,26 @@ TEST(AlarmEngine, JournalsWhoDidWhatWithTheValueAndTheShelfsEnd)
     EXPECT_EQ(AlarmPoint::fromKey("spectrometer.data"), (AlarmPoint{Kind::NoValidData, 1}));
     EXPECT_FALSE(AlarmPoint::fromKey("electronics.pressure"));
 }
+
+TEST(AlarmEngine, TheShelvesInForceAreEachPointsLatestThatHasNotEnded)
+{
+    const std::int64_t now = 1'700'000'000'000;
+    auto record = [](AlarmAction action, const char* key, std::int64_t untilMs) {
+        return AlarmRecord{action, "", "op", 0, key, "why", untilMs};
+    };
+    const std::vector<AlarmRecord> journal = {
+        record(AlarmAction::Shelved, "electronics.water", now + 60'000),
+        record(AlarmAction::Raised, "electronics.water", 0),
+        record(AlarmAction::Shelved, "link", now + 60'000),
+        record(AlarmAction::Unshelved, "link", 0),
+        record(AlarmAction::Shelved, "spectrometer.humidity", now - 1),
+        record(AlarmAction::Shelved, "spectrometer.water", now + 60'000),
+        record(AlarmAction::ShelfExpired, "spectrometer.water", 0),
+        record(AlarmAction::Unshelved, "electronics.temperature", 0),
+        record(AlarmAction::Shelved, "electronics.temperature", now + 120'000),
+    };
+    std::vector<std::string> kept;
+    for (const AlarmRecord& shelf : AlarmEngine::shelvesInForce(journal, now))
+        kept.push_back(shelf.pointKey);
+    EXPECT_EQ(kept, (std::vector<std::string>{"electronics.temperature", "electronics.water"}));
+}

@@ -14,6 +14,7 @@
 #include "simulator_process.h"
 #include "statusdialog.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -235,6 +236,24 @@ TEST_F(ClientLive, TheProgramEndsOnSigtermAsOnExitAndLogsInItsStartDirectory)
     std::ifstream log(dir_.filePath(QStringLiteral("client.log")).toStdString());
     std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Running the Consumer..."), std::string::npos) << text;
+}
+
+TEST_F(ClientLive, AShelfOutlivesTheClientAndStillEnds)
+{
+    SimulatorProcess sim(names_, {"--scenario", "none"});
+    const AlarmPoint water{AlarmPoint::Kind::Water, 1};
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(app_->alarms()->shelve(water, 15, QStringLiteral("pump swap")));
+    exitClient();
+
+    ASSERT_TRUE(start());
+    const AlarmLatch::Entry& entry = app_->alarms()->latch().entry(water);
+    EXPECT_TRUE(entry.shelved());
+    EXPECT_EQ(entry.shelfComment, "pump swap");
+    const std::int64_t left = entry.shelvedUntilUtcMs - QDateTime::currentMSecsSinceEpoch();
+    EXPECT_GT(left, 14 * 60'000);
+    EXPECT_LE(left, 15 * 60'000);
+    exitClient();
 }
 
 TEST_F(ClientLive, SetpointsAreWrittenBackAtExit)

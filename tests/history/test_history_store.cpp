@@ -50,7 +50,10 @@ TEST_F(StoreTest, RecordsComeBackAsWritten)
         SetpointChange{0, Setpoint::RhWarning, 35.0, 35.0, t0 - 10},
         SetpointChange{0, Setpoint::OverTemp, 32.0, 28.5, t0 + 30'000},
         LinkChange{LinkEvent::Lost, "the event channel dropped the client", t0 + 1},
-        AlarmRecord{AlarmAction::Raised, "Electronics housing temperature over limit", "op", t0 + 2}};
+        AlarmRecord{AlarmAction::Raised, "Electronics housing temperature over limit", "op", t0 + 2,
+            "electronics.temperature", "", 0, 33.25, 32.0},
+        AlarmRecord{AlarmAction::Shelved, "Electronics housing water sensor", "op", t0 + 3,
+            "electronics.water", "pump swap", t0 + 3'600'000}};
     ASSERT_EQ(store.write(batch), Fault::None) << store.lastError();
 
     SqliteHistorySource source(path);
@@ -76,7 +79,16 @@ TEST_F(StoreTest, RecordsComeBackAsWritten)
         "Wasser \xc3\xbc"
         "ber Grenze");
     EXPECT_EQ(source.linkChanges(t0, t0 + 10).at(0).reason, "the event channel dropped the client");
-    EXPECT_EQ(source.alarmRecords(t0, t0 + 10).at(0).user, "op");
+    const std::vector<AlarmRecord> alarms = source.alarmRecords(t0, t0 + 10);
+    ASSERT_EQ(alarms.size(), 2u);
+    EXPECT_EQ(alarms[0].user, "op");
+    EXPECT_EQ(alarms[0].pointKey, "electronics.temperature");
+    EXPECT_DOUBLE_EQ(alarms[0].value, 33.25);
+    EXPECT_DOUBLE_EQ(alarms[0].setpoint, 32.0);
+    EXPECT_EQ(alarms[1].action, AlarmAction::Shelved);
+    EXPECT_EQ(alarms[1].comment, "pump swap");
+    EXPECT_EQ(alarms[1].untilMs, t0 + 3'600'000);
+    EXPECT_TRUE(std::isnan(alarms[1].value));
     // The set recorded at start is not a change; the operator's Set is.
     ASSERT_EQ(source.setpointChanges(t0 - day, t0 + day).size(), 1u);
 
@@ -228,6 +240,8 @@ TEST(HistorySchema, AnOlderFileIsBroughtUpToDateInPlace)
     EXPECT_EQ(store.upgradedFrom(), 1);
     Batch batch;
     batch.readings = {reading(0, 1'700'000'040'000, 22.5)};
+    batch.events = {
+        AlarmRecord{AlarmAction::Shelved, "Link lost", "op", 1'700'000'040'000, "link", "works", 7}};
     ASSERT_EQ(store.write(batch), Fault::None) << store.lastError();
     store.close();
     ASSERT_EQ(store.open(), Fault::None) << store.lastError(); // and it passes the check
@@ -239,6 +253,11 @@ TEST(HistorySchema, AnOlderFileIsBroughtUpToDateInPlace)
     EXPECT_DOUBLE_EQ(electronics[2].temperature, 21.5);
     EXPECT_EQ(source.readings(1, 0, INT64_MAX).size(), 1u);
     ASSERT_EQ(source.messages(0, INT64_MAX).size(), 1u);
+    // The first version's alarm records, and one with what later ones keep.
+    const std::vector<AlarmRecord> alarms = source.alarmRecords(0, INT64_MAX);
+    ASSERT_FALSE(alarms.empty());
+    EXPECT_EQ(alarms.back().comment, "works");
+    EXPECT_EQ(alarms.back().untilMs, 7);
 }
 
 TEST(HistorySettings, ItemOrDefaults)
