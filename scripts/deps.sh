@@ -25,6 +25,7 @@ KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # the archive tests, faketime for a clock set wrong.
 KOV_TEST_PACKAGES=(
   libgtest-dev googletest postgresql-15 faketime
+  msmtp python3-aiosmtpd
   clang libclang-rt-dev
   orca
   lintian
