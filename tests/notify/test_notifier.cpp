@@ -121,14 +121,16 @@ TEST(Notifier, WhatOneRecorderKeptAnotherSendsOnceEvenWhenPassedAgain)
 
 TEST(Notifier, ASenderThatFailsIsTriedAgainAndSaidThreeTimesAtMost)
 {
-    Sending s; // the sink is not there yet
+    Sending s;
+    s.sink.start();
+    s.sink.setReachable(false); // the server has gone away
     Notifier notifier(s.options());
     notifier.setActive(true);
     notifier.start();
     notifier.due(alarm("electronics.temperature", nowMs()));
     std::this_thread::sleep_for(4s);
     EXPECT_TRUE(s.sink.mails().empty());
-    s.sink.start();
+    s.sink.setReachable(true);
     ASSERT_TRUE(s.sink.waitFor(1, 10s));
     std::lock_guard<std::mutex> lock(s.logMutex);
     EXPECT_GE(s.log.size(), 1u);

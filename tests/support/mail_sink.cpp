@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -32,10 +33,8 @@ bool accepts(int port)
 
 MailSink::MailSink(std::string folder) : folder_(std::move(folder)), port_(closedLoopbackPort())
 {
+    setReachable(true);
     const std::string config = folder_ + "/msmtprc";
-    std::ofstream(config) << "defaults\nhost 127.0.0.1\nport " << port_
-                          << "\nfrom kov@localhost\nauth off\ntls off\naccount default\n";
-    ::chmod(config.c_str(), 0600); // msmtp refuses a configuration others may read
     sendmail_ = folder_ + "/sendmail";
     std::ofstream(sendmail_) << "#!/bin/sh\nexec /usr/bin/msmtp -C " << config << " \"$@\"\n";
     ::chmod(sendmail_.c_str(), 0700);
@@ -55,6 +54,16 @@ void MailSink::start()
     // Up once it takes a connection (the interpreter needs a moment).
     for (int i = 0; i < 200 && !accepts(port_); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
+}
+
+void MailSink::setReachable(bool reachable)
+{
+    const std::string config = folder_ + "/msmtprc";
+    const std::string next = config + ".new";
+    std::ofstream(next) << "defaults\nhost 127.0.0.1\nport " << (reachable ? port_ : closedLoopbackPort())
+                        << "\nfrom kov@localhost\nauth off\ntls off\naccount default\n";
+    ::chmod(next.c_str(), 0600); // msmtp refuses a configuration others may read
+    std::rename(next.c_str(), config.c_str());
 }
 
 void MailSink::stop()

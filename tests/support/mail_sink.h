@@ -10,8 +10,9 @@
 // A mail server on a loopback port that keeps each mail it is given as a
 // file (Debian's python3-aiosmtpd), and a private configuration for Debian's
 // msmtp that sends to it: the sender program is `sendmail()`, a script that
-// runs msmtp with that file. stop() and start() again on the same port
-// stand for a server that goes away and comes back.
+// runs msmtp with that file. setReachable(false) points the sender at a
+// port where nothing listens, a server that has gone away, without
+// starting a process (a test may have threads by then).
 class MailSink {
 public:
     explicit MailSink(std::string folder);
@@ -19,6 +20,7 @@ public:
 
     void start();
     void stop();
+    void setReachable(bool reachable);
 
     // A program to give as the sender: `sendmail -t -i` semantics.
     const std::string& sendmail() const { return sendmail_; }
