@@ -107,7 +107,7 @@ std::string duration(std::int64_t ms)
         std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(s));
     else if (s < 3600)
         std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(s / 60));
-    else if (s < 86400)
+    else if (s < 2 * 86400)
         std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(s / 3600),
             static_cast<long long>(s / 60 % 60));
     else

@@ -18,7 +18,7 @@ std::string second(std::int64_t ms);
 // "18:00" of the day.
 std::string clock(std::int64_t ms);
 
-// A length as a person reads it: "45 s", "12 min", "3 h 05 min", "2 d 4 h".
+// A length as a person reads it: "45 s", "12 min", "3 h 05 min" (to 48 h), "2 d 4 h".
 std::string duration(std::int64_t ms);
 
 } // namespace UtcTime

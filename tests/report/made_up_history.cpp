@@ -2,6 +2,7 @@
 
 #include "alarm_point.h"
 #include "fake_history_source.h"
+#include "history_store.h"
 
 #include <cmath>
 #include <variant>
@@ -140,6 +141,15 @@ void fill(FakeHistorySource& source, const Batch& batch)
     for (int housing = 0; housing < 2; ++housing)
         source.sets[housing].push_back({at(0, 0) - hour, 24.0, 32.0, 35.0, 60.0});
     source.sets[0].push_back({at(20, 0), 19.0, 32.0, 35.0, 60.0});
+}
+
+bool writeFile(const std::string& path, std::string& error)
+{
+    HistoryStore store(path, "made_up_day");
+    const bool ok = store.open() == Fault::None && store.write(day()) == Fault::None &&
+        store.finishRollups() == Fault::None;
+    error = store.lastError();
+    return ok;
 }
 
 } // namespace MadeUpHistory

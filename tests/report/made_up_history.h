@@ -3,6 +3,7 @@
 #include "history_batch.h"
 
 #include <cstdint>
+#include <string>
 
 class FakeHistorySource;
 
@@ -25,5 +26,8 @@ inline constexpr std::int64_t dayMs = 86'400'000;
 History::Batch day();
 // The same records in a made-up source's lists.
 void fill(FakeHistorySource& source, const History::Batch& batch);
+// The day in a new history file, written as the client's writer does;
+// false with `error` set when it could not be.
+bool writeFile(const std::string& path, std::string& error);
 
 } // namespace MadeUpHistory

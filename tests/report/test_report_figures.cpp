@@ -2,7 +2,6 @@
 // a history file (raw readings, and the per-minute rollups) and from the
 // made-up source; the CSV, the UTC times and kovreport's command line.
 #include "fake_history_source.h"
-#include "history_store.h"
 #include "known_answers.h"
 #include "made_up_history.h"
 #include "pdf_report.h"
@@ -24,14 +23,7 @@ using MadeUpHistory::dayStartMs;
 
 class MadeUpFile {
 public:
-    MadeUpFile()
-    {
-        History::HistoryStore store(path_, "made_up_day");
-        ok_ = store.open() == History::Fault::None &&
-            store.write(MadeUpHistory::day()) == History::Fault::None &&
-            store.finishRollups() == History::Fault::None;
-        error_ = store.lastError();
-    }
+    MadeUpFile() { ok_ = MadeUpHistory::writeFile(path_, error_); }
     const std::string& path() const { return path_; }
     bool ok() const { return ok_; }
     const std::string& error() const { return error_; }
