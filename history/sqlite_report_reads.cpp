@@ -359,13 +359,17 @@ std::vector<MinuteRollup> SqliteHistorySource::readingBuckets(
     if (!ready() || fromMs >= toMs || bucketMs <= 0)
         return buckets;
     QSqlQuery query(db_);
+    // A minute that held -1.0 has it in its mean: left out of the means.
     const bool minutes = bucketMs >= minute;
     const char* sql = minutes
         ? "SELECT (minute_ms - ?) / ?, min(NULLIF(min_temperature, -1.0)), max(max_temperature), "
-          "sum(mean_temperature * reading_count) / sum(CASE WHEN mean_temperature IS NULL THEN NULL "
-          "ELSE reading_count END), min(NULLIF(min_humidity, -1.0)), max(max_humidity), "
-          "sum(mean_humidity * reading_count) / sum(CASE WHEN mean_humidity IS NULL THEN NULL "
-          "ELSE reading_count END), max(water), sum(reading_count) FROM rollups "
+          "sum(CASE WHEN min_temperature = -1.0 THEN NULL ELSE mean_temperature * reading_count END) / "
+          "sum(CASE WHEN mean_temperature IS NULL OR min_temperature = -1.0 THEN NULL ELSE reading_count "
+          "END), "
+          "min(NULLIF(min_humidity, -1.0)), max(max_humidity), "
+          "sum(CASE WHEN min_humidity = -1.0 THEN NULL ELSE mean_humidity * reading_count END) / "
+          "sum(CASE WHEN mean_humidity IS NULL OR min_humidity = -1.0 THEN NULL ELSE reading_count END), "
+          "max(water), sum(reading_count) FROM rollups "
           "WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? GROUP BY 1 ORDER BY 1"
         : "SELECT (arrival_ms - ?) / ?, min(NULLIF(temperature, -1.0)), max(NULLIF(temperature, -1.0)), "
           "avg(NULLIF(temperature, -1.0)), min(NULLIF(humidity, -1.0)), max(NULLIF(humidity, -1.0)), "

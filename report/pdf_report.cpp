@@ -4,6 +4,7 @@
 #include "report_plots.h"
 #include "utc_time.h"
 
+#include <QDateTime>
 #include <QIODevice>
 #include <QPdfWriter>
 #include <qcustomplot.h>
@@ -23,8 +24,6 @@ constexpr int dpi = 144;
 const QColor ink(20, 20, 20);
 const QColor rule(170, 170, 170);
 const QColor notMet(190, 0, 0);
-const QColor warningColour(200, 140, 0); // as the trends window draws them
-const QColor overColour(210, 0, 0);
 
 QString q(const std::string& text)
 {
@@ -276,37 +275,34 @@ double key(std::int64_t ms)
 
 // The plot lays itself out with its own font metrics: fonts in pixels of
 // the page keep that layout and the drawing in step.
-void prepare(QCustomPlot& plot, const QFont& pageFont, std::int64_t fromMs, std::int64_t toMs)
+QFont pixelFont(const QFont& pageFont)
 {
     QFont font = pageFont;
     font.setPixelSize(static_cast<int>(std::lround(pageFont.pointSizeF() * dpi / 72.0)));
-    plot.clearItems();
-    plot.clearGraphs();
-    plot.setBackground(Qt::white);
-    auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-    ticker->setDateTimeSpec(Qt::UTC);
-    ticker->setDateTimeFormat(
-        toMs - fromMs > 2 * 86'400'000LL ? QStringLiteral("dd MMM") : QStringLiteral("dd MMM\nHH:mm"));
-    plot.xAxis->setTicker(ticker);
-    plot.xAxis->setLabel(QStringLiteral("UTC"));
-    plot.xAxis->setRange(key(fromMs), key(toMs));
+    return font;
+}
+
+QString tickFormat(std::int64_t fromMs, std::int64_t toMs)
+{
+    return toMs - fromMs > 2 * 86'400'000LL ? QStringLiteral("dd MMM") : QStringLiteral("dd MMM\nHH:mm");
+}
+
+void drawTrend(QCPPainter& painter, ReportPlots& plots, const QRectF& where, const Figures& f, int housing,
+    bool humidity, const QFont& pageFont)
+{
+    const Request& r = f.request;
+    const HousingFigures& h = f.housings[housing];
+    QCustomPlot& plot = plots.trend();
+    const QFont font = pixelFont(pageFont);
     for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
         axis->setTickLabelFont(font);
         axis->setLabelFont(font);
     }
     plot.legend->setFont(font);
-    plot.legend->setBrush(QColor(255, 255, 255, 210));
-}
-
-void drawTrend(QCPPainter& painter, QCustomPlot& plot, const QRectF& where, const Figures& f, int housing,
-    bool humidity, const QFont& font)
-{
-    const Request& r = f.request;
-    const HousingFigures& h = f.housings[housing];
-    prepare(plot, font, r.fromMs, r.toMs);
+    if (auto ticker = plot.xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>())
+        ticker->setDateTimeFormat(tickFormat(r.fromMs, r.toMs));
+    plot.xAxis->setRange(key(r.fromMs), key(r.toMs));
     plot.yAxis->setLabel(humidity ? QStringLiteral("Humidity (%RH)") : QStringLiteral("Temperature (°C)"));
-    plot.legend->setVisible(true);
-    plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
     // The least and greatest of each bucket as a band, the mean through it;
     // an empty bucket breaks both.
@@ -326,28 +322,18 @@ void drawTrend(QCPPainter& painter, QCustomPlot& plot, const QRectF& where, cons
         high << (humidity ? b.maxHumidity : b.maxTemperature);
         mean << (humidity ? b.meanHumidity : b.meanTemperature);
     }
-    QCPGraph* lowGraph = plot.addGraph();
-    lowGraph->setData(keys, low, true);
-    lowGraph->setPen(QPen(QColor(120, 160, 230), 1));
-    lowGraph->removeFromLegend();
-    QCPGraph* highGraph = plot.addGraph();
-    highGraph->setData(keys, high, true);
-    highGraph->setPen(QPen(QColor(120, 160, 230), 1));
-    highGraph->setBrush(QColor(120, 160, 230, 90));
-    highGraph->setChannelFillGraph(lowGraph);
-    highGraph->setName(QStringLiteral("least to greatest"));
-    QCPGraph* meanGraph = plot.addGraph();
-    meanGraph->setData(keys, mean, true);
-    meanGraph->setPen(QPen(QColor(0, 70, 200), 2));
-    meanGraph->setName(QStringLiteral("mean"));
+    plots.low->setData(keys, low, true);
+    plots.high->setData(keys, high, true);
+    plots.mean->setData(keys, mean, true);
 
-    // The limits as they were: each step where a setpoint was changed.
+    // The limits as they were: each steps where a setpoint was changed.
     double lowest = qInf(), highest = -qInf();
-    for (double v : low + high)
-        if (std::isfinite(v)) {
-            lowest = std::min(lowest, v);
-            highest = std::max(highest, v);
-        }
+    for (const QVector<double>* values : {&low, &high})
+        for (double v : *values)
+            if (std::isfinite(v)) {
+                lowest = std::min(lowest, v);
+                highest = std::max(highest, v);
+            }
     for (const bool over : {false, true}) {
         QVector<double> limitKeys, limitValues;
         for (std::size_t i = 0; i < h.setpoints.size(); ++i) {
@@ -362,14 +348,12 @@ void drawTrend(QCPPainter& painter, QCustomPlot& plot, const QRectF& where, cons
             limitKeys << key(r.toMs);
             limitValues << limitValues.back();
         }
-        QCPGraph* limit = plot.addGraph();
-        limit->setData(limitKeys, limitValues, true);
-        limit->setLineStyle(QCPGraph::lsStepLeft);
-        limit->setPen(QPen(over ? overColour : warningColour, 2, Qt::DashLine));
-        limit->setName(over ? QStringLiteral("over limit") : QStringLiteral("warning"));
+        (over ? plots.overLimit : plots.warning)->setData(limitKeys, limitValues, true);
     }
-    if (!std::isfinite(lowest))
-        lowest = 0, highest = 1;
+    if (!std::isfinite(lowest)) {
+        lowest = 0;
+        highest = 1;
+    }
     const double room = std::max(0.5, (highest - lowest) * 0.08);
     plot.yAxis->setRange(lowest - room, highest + room);
 
@@ -389,7 +373,7 @@ void housingPage(Pages& pages, const Figures& f, int housing, ReportPlots& plots
         pages.heading(humidity ? QStringLiteral("Humidity") : QStringLiteral("Temperature"));
         const QRectF where(
             pages.area().left(), pages.y(), pages.area().width(), pages.area().height() * 0.36);
-        drawTrend(pages.painter(), plots.trend(), where, f, housing, humidity, pages.body());
+        drawTrend(pages.painter(), plots, where, f, housing, humidity, pages.body());
         pages.skip(where.height() + 4);
         pages.text(QStringLiteral("Least %1, mean %2, greatest %3; in warning %4, over limit %5")
                        .arg(value(v.least, unit), value(v.mean, unit), value(v.greatest, unit),
@@ -405,9 +389,22 @@ void housingPage(Pages& pages, const Figures& f, int housing, ReportPlots& plots
                       (gaps.size() > 8 ? QStringLiteral(" and %1 more").arg(gaps.size() - 8) : QString())));
 }
 
-// One row per alarm point (the most severe first), its spans merged where
-// they lie closer than a drawn line.
-void timelinePage(Pages& pages, const Figures& f, ReportPlots& plots)
+// A UTC time axis: ticks on whole steps of a length that gives at most
+// eight of them.
+std::int64_t tickStep(std::int64_t spanMs)
+{
+    const std::int64_t minute = 60'000, hour = 60 * minute, day = 24 * hour;
+    for (std::int64_t step : {minute, 5 * minute, 10 * minute, 15 * minute, 30 * minute, hour, 2 * hour,
+             3 * hour, 6 * hour, 12 * hour, day, 2 * day, 7 * day, 14 * day, 28 * day})
+        if (spanMs / step <= 8)
+            return step;
+    return 91 * day;
+}
+
+// One row per alarm point (the most severe first): a light red bar while
+// in alarm, a dark one inside it while unacknowledged, hatched while
+// shelved; spans closer than a drawn line are drawn as one.
+void timelinePage(Pages& pages, const Figures& f)
 {
     const Request& r = f.request;
     pages.title(QStringLiteral("Alarm timeline"));
@@ -418,18 +415,26 @@ void timelinePage(Pages& pages, const Figures& f, ReportPlots& plots)
         if (std::find(rows.begin(), rows.end(), s.point) == rows.end())
             rows.push_back(s.point);
 
-    QCustomPlot& plot = plots.timeline();
-    prepare(plot, pages.body(), r.fromMs, r.toMs);
-    plot.legend->setVisible(false);
-    auto names = QSharedPointer<QCPAxisTickerText>::create();
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        names->addTick(static_cast<double>(i), q(pointKey(rows[i])));
-    plot.yAxis->setTicker(names);
-    plot.yAxis->setRange(-0.5, rows.size() - 0.5);
-    plot.yAxis->setRangeReversed(true); // the most severe at the top
-    plot.yAxis->setLabel(QString());
-    plot.yAxis->grid()->setVisible(false);
+    QCPPainter& p = pages.painter();
+    const QFont& font = pages.body();
+    const double line = pages.lineHeight(font);
+    const double labels = pages.area().width() * 0.24;
+    const double rowHeight =
+        std::min(42.0, (pages.left() - 6 * line) / std::max<std::size_t>(1, rows.size()));
+    const QRectF plot(
+        pages.area().left() + labels, pages.y(), pages.area().width() - labels, rowHeight * rows.size());
+    const double span = static_cast<double>(r.toMs - r.fromMs);
+    auto x = [&](std::int64_t ms) { return plot.left() + plot.width() * (ms - r.fromMs) / span; };
 
+    const std::int64_t step = tickStep(r.toMs - r.fromMs);
+    p.setFont(font);
+    for (std::int64_t t = (r.fromMs + step - 1) / step * step; t <= r.toMs; t += step) {
+        p.setPen(QPen(rule, 1));
+        p.drawLine(QPointF(x(t), plot.top()), QPointF(x(t), plot.bottom() + 6));
+        p.setPen(ink);
+        p.drawText(QRectF(x(t) - 100, plot.bottom() + 6, 200, 2 * line), Qt::AlignHCenter | Qt::AlignTop,
+            QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(tickFormat(r.fromMs, r.toMs)));
+    }
     const std::int64_t join = std::max<std::int64_t>(1, (r.toMs - r.fromMs) / 2000);
     struct Lane {
         History::AlarmSpan::Kind kind;
@@ -439,8 +444,12 @@ void timelinePage(Pages& pages, const Figures& f, ReportPlots& plots)
     const Lane lanes[] = {{History::AlarmSpan::Kind::Active, 0.36, QColor(255, 130, 130)},
         {History::AlarmSpan::Kind::Shelved, 0.36, QBrush(QColor(110, 110, 110), Qt::BDiagPattern)},
         {History::AlarmSpan::Kind::Unacknowledged, 0.13, QColor(150, 0, 0)}};
-    for (const Lane& lane : lanes) {
-        for (std::size_t row = 0; row < rows.size(); ++row) {
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const double middle = plot.top() + rowHeight * (row + 0.5);
+        p.setPen(ink);
+        p.drawText(QRectF(pages.area().left(), middle - line / 2, labels - 10, line),
+            Qt::AlignRight | Qt::AlignVCenter, q(pointKey(rows[row])));
+        for (const Lane& lane : lanes) {
             std::vector<std::pair<std::int64_t, std::int64_t>> merged;
             for (const History::AlarmSpan& s : f.spans) {
                 if (s.kind != lane.kind || s.point != rows[row])
@@ -450,41 +459,35 @@ void timelinePage(Pages& pages, const Figures& f, ReportPlots& plots)
                 else
                     merged.push_back({s.startMs, s.endMs});
             }
-            for (const auto& [start, end] : merged) {
-                auto* rect = new QCPItemRect(&plot);
-                rect->topLeft->setCoords(key(start), row - lane.half);
-                rect->bottomRight->setCoords(key(std::max(end, start + join)), row + lane.half);
-                rect->setPen(Qt::NoPen);
-                rect->setBrush(lane.brush);
-            }
+            p.setPen(Qt::NoPen);
+            p.setBrush(lane.brush);
+            for (const auto& [start, end] : merged)
+                p.drawRect(QRectF(QPointF(x(start), middle - rowHeight * lane.half),
+                    QPointF(std::max(x(end), x(start) + 1.5), middle + rowHeight * lane.half)));
+            p.setBrush(Qt::NoBrush);
         }
     }
-    const double height = std::min(pages.left() - 80, 70.0 + rows.size() * 42.0);
-    const QRectF where(pages.area().left(), pages.y(), pages.area().width(), height);
-    pages.painter().save();
-    pages.painter().translate(where.topLeft());
-    plot.toPainter(&pages.painter(), static_cast<int>(where.width()), static_cast<int>(where.height()));
-    pages.painter().restore();
-    plot.clearItems();
-    pages.skip(height + 8);
+    p.setPen(QPen(ink, 1));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.drawLine(plot.topLeft(), plot.bottomLeft());
+    pages.skip(plot.height() + 3 * line);
+    p.drawText(QRectF(plot.left(), pages.y() - line, plot.width(), line), Qt::AlignHCenter | Qt::AlignVCenter,
+        QStringLiteral("UTC"));
 
     // The legend, drawn as the bars are.
-    QCPPainter& p = pages.painter();
-    double x = pages.area().left();
-    const double h = pages.lineHeight(pages.body());
+    double left = pages.area().left();
     for (const auto& [brush, text] : {std::pair{QBrush(QColor(255, 130, 130)), QStringLiteral("active")},
              std::pair{QBrush(QColor(150, 0, 0)), QStringLiteral("unacknowledged")},
              std::pair{QBrush(QColor(110, 110, 110), Qt::BDiagPattern), QStringLiteral("shelved")}}) {
         p.setPen(Qt::NoPen);
         p.setBrush(brush);
-        p.drawRect(QRectF(x, pages.y() + h * 0.2, h * 1.6, h * 0.6));
+        p.drawRect(QRectF(left, pages.y() + line * 0.2, line * 1.6, line * 0.6));
         p.setBrush(Qt::NoBrush);
         p.setPen(ink);
-        p.setFont(pages.body());
-        p.drawText(QRectF(x + h * 2, pages.y(), 300, h), Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += 320;
+        p.drawText(QRectF(left + line * 2, pages.y(), 300, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+        left += 320;
     }
-    pages.skip(h);
+    pages.skip(line);
     pages.text(
         QStringLiteral("Each bar is one alarm point: light red while in alarm, dark red while nobody had "
                        "acknowledged it, hatched while shelved."));
@@ -564,7 +567,7 @@ bool writePdf(QIODevice& device, const Figures& figures, ReportPlots& plots, QPa
         housingPage(pages, figures, housing, plots);
     }
     pages.next();
-    timelinePage(pages, figures, plots);
+    timelinePage(pages, figures);
 
     pages.next();
     pages.title(QStringLiteral("Alarms, warnings and operator actions"));

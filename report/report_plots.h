@@ -2,14 +2,16 @@
 
 #include <memory>
 
+class QCPGraph;
 class QCustomPlot;
 
 namespace Report {
 
-// The plots the report's trends and alarm timeline are drawn with
-// (QCustomPlot's vector output). They are widgets, never shown: create and
-// destroy them on the GUI thread; the report may draw with them on one
-// other thread at a time while nothing else touches them.
+// The plot the report's trends are drawn with (QCustomPlot's vector
+// output): a widget, never shown, with its graphs made once. Create and
+// destroy it on the GUI thread; the report may draw with it on one other
+// thread at a time, while nothing else touches it, since drawing then only
+// sets data and ranges (no object is made or parented there).
 class ReportPlots {
 public:
     ReportPlots();
@@ -19,11 +21,16 @@ public:
     ReportPlots& operator=(const ReportPlots&) = delete;
 
     QCustomPlot& trend() { return *trend_; }
-    QCustomPlot& timeline() { return *timeline_; }
+    // The least and greatest of each bucket (a band), the mean through it,
+    // the warning and over-limit setpoints as step lines.
+    QCPGraph* low = nullptr;
+    QCPGraph* high = nullptr;
+    QCPGraph* mean = nullptr;
+    QCPGraph* warning = nullptr;
+    QCPGraph* overLimit = nullptr;
 
 private:
     std::unique_ptr<QCustomPlot> trend_;
-    std::unique_ptr<QCustomPlot> timeline_;
 };
 
 } // namespace Report

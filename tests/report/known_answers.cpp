@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -60,6 +61,25 @@ const Answer answers[] = {
         30 * min},
     {"electronics humidity over limit", [](const Figures& f) { return f.housings[0].humidity.overMs; }, 0},
     {"electronics water in alarm", [](const Figures& f) { return f.housings[0].waterMs; }, 30 * s},
+    // Trend buckets of 2 min: 720, less the two wholly in the gap; the -1.0
+    // at 06:00:20 left out of its bucket's mean.
+    {"electronics trend buckets", [](const Figures& f) { return f.housings[0].trend.size(); }, 718},
+    {"electronics trend greatest",
+        [](const Figures& f) {
+            double most = 0;
+            for (const History::MinuteRollup& b : f.housings[0].trend)
+                most = std::max(most, b.maxTemperature);
+            return most;
+        },
+        33.0},
+    {"electronics humidity mean 06:00-06:02",
+        [](const Figures& f) {
+            for (const History::MinuteRollup& b : f.housings[0].trend)
+                if (b.minuteMs == MadeUpHistory::dayStartMs + 6 * h)
+                    return b.meanHumidity;
+            return -1.0;
+        },
+        30.0},
     // The gap 08:59:50 to 09:05:00, nothing at either end.
     {"electronics gaps", [](const Figures& f) { return f.housings[0].gaps.size(); }, 1},
     {"electronics gap time", [](const Figures& f) { return f.housings[0].gapMs; }, 310 * s},

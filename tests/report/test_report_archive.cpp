@@ -20,7 +20,8 @@ namespace {
 
 // The recorder's store writes no setpoints and no alarm records yet: they
 // go in as the history file's writer puts them in its tables.
-bool addSetpointsAndAlarms(const History::ArchiveAddress& address, const History::Batch& batch, std::string& error)
+bool addSetpointsAndAlarms(
+    const History::ArchiveAddress& address, const History::Batch& batch, std::string& error)
 {
     bool ok = true;
     {
@@ -34,12 +35,14 @@ bool addSetpointsAndAlarms(const History::ArchiveAddress& address, const History
             if (const auto* c = std::get_if<History::SetpointChange>(&event)) {
                 query.prepare(QStringLiteral("INSERT INTO setpoint_changes (time_ms, seq, housing, setpoint, "
                                              "old_value, new_value) VALUES (?, ?, ?, ?, ?, ?)"));
-                for (const QVariant& v : {QVariant(qlonglong(c->timeMs)), QVariant(seq[c->timeMs]++),
-                         QVariant(c->housing), QVariant(int(c->which)), QVariant(c->oldValue), QVariant(c->newValue)})
+                for (const QVariant& v :
+                    {QVariant(qlonglong(c->timeMs)), QVariant(seq[c->timeMs]++), QVariant(c->housing),
+                        QVariant(int(c->which)), QVariant(c->oldValue), QVariant(c->newValue)})
                     query.addBindValue(v);
             } else if (const auto* a = std::get_if<History::AlarmRecord>(&event)) {
-                query.prepare(QStringLiteral("INSERT INTO alarm_records (time_ms, seq, action, point, user_name) "
-                                             "VALUES (?, ?, ?, ?, ?)"));
+                query.prepare(
+                    QStringLiteral("INSERT INTO alarm_records (time_ms, seq, action, point, user_name) "
+                                   "VALUES (?, ?, ?, ?, ?)"));
                 for (const QVariant& v : {QVariant(qlonglong(a->timeMs)), QVariant(seq[a->timeMs]++),
                          QVariant(int(a->action)), QVariant(QString::fromStdString(a->point)),
                          QVariant(QString::fromStdString(a->user))})
@@ -72,7 +75,8 @@ TEST(ReportArchive, FiguresAreTheKnownAnswers)
     {
         Recorder::ArchiveStore store(*address, "report_archive_writer");
         ASSERT_EQ(store.open(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
-        ASSERT_EQ(store.write(MadeUpHistory::day()), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
+        ASSERT_EQ(store.write(MadeUpHistory::day()), Recorder::ArchiveStore::Outcome::Ok)
+            << store.lastError();
         ASSERT_EQ(store.finishRollups(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
     }
     ASSERT_TRUE(addSetpointsAndAlarms(*address, MadeUpHistory::day(), error)) << error;
