@@ -21,12 +21,13 @@ KOV_RUN_PACKAGES=(
 KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
 # for what it says of the client, lintian for the package, PostgreSQL for
-# the archive tests.
+# the archive tests, poppler's pdftotext and pdftoppm for the reports.
 KOV_TEST_PACKAGES=(
   libgtest-dev googletest postgresql-15
   clang libclang-rt-dev
   orca
   lintian
+  poppler-utils
 )
 # The layout check (scripts/check-format).
 KOV_STYLE_PACKAGES=(clang-format)

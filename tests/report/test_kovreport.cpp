@@ -6,9 +6,11 @@
 #include "made_up_history.h"
 #include "temp_dir.h"
 
+#include <QByteArray>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -163,6 +165,58 @@ TEST_F(KovReport, ExitStatusesTellBadUseAnUnreadableSourceAndAnUnwritableOutput)
             EXPECT_FALSE(FileText::exists(out.file("r.pdf"))) << c.what;
         }
     }
+}
+
+// The daily timer's two steps: the day's report into the folder, then the
+// mail with the PDF attached, through the sendmail interface.
+TEST_F(KovReport, DailyScriptWritesTheDayAndMailsIt)
+{
+    ASSERT_TRUE(written_);
+    TempDir out;
+    const std::string sender = out.file("sendmail");
+    FileText::write(sender, "#!/bin/sh\necho \"$@\" > \"$0.args\"\ncat > \"$0.mail\"\n");
+    std::filesystem::permissions(sender, std::filesystem::perms::owner_all);
+    const std::string path =
+        std::filesystem::path(KOV_KOVREPORT_PATH).parent_path().string() + ":" + std::getenv("PATH");
+    const std::pair<const char*, std::string> environment[] = {{"PATH", path},
+        {"KOV_REPORT_SOURCE", "--history " + history()}, {"KOV_REPORT_DAY", "2026-12-08"},
+        {"KOV_REPORT_DIR", out.file("reports")},
+        {"KOV_WORDS", "KOV7 -ORBInitRef NameService=corbaloc::x:2809"},
+        {"KOV_NOTIFY", "oncall@example.org,second@example.org"}, {"KOV_SENDMAIL", sender}};
+    const std::string saved = std::getenv("PATH");
+    for (const auto& [name, value] : environment)
+        ::setenv(name, value.c_str(), 1);
+    const auto [reportStatus, reportOutput] = run(KOV_DAILY_SCRIPT, {"report"});
+    const auto [mailStatus, mailOutput] = run(KOV_DAILY_SCRIPT, {"mail"});
+    ::setenv("KOV_NOTIFY", "oncall@example.org\nBcc: someone@example.org", 1);
+    const auto [badStatus, badOutput] = run(KOV_DAILY_SCRIPT, {"mail"});
+    ::setenv("PATH", saved.c_str(), 1);
+    for (const auto& [name, value] : environment)
+        if (std::string(name) != "PATH")
+            ::unsetenv(name);
+
+    ASSERT_EQ(reportStatus, 0) << reportOutput;
+    const std::string pdf = out.file("reports/kov-report-KOV7-2026-12-08.pdf");
+    ASSERT_TRUE(FileText::exists(pdf));
+    EXPECT_TRUE(FileText::exists(out.file("reports/kov-report-KOV7-2026-12-08.csv")));
+    ASSERT_EQ(mailStatus, 0) << mailOutput;
+    EXPECT_EQ(FileText::read(sender + ".args"), "-t -i\n");
+    const std::string mail = FileText::read(sender + ".mail");
+    for (const char* line : {"To: oncall@example.org, second@example.org\n",
+             "Subject: KOV report KOV7 2026-12-08 (UTC)\n", "Content-Type: multipart/mixed; boundary=",
+             "  Chattering points (3 or more in 60 s)\n", "filename=\"kov-report-KOV7-2026-12-08.pdf\""})
+        EXPECT_NE(mail.find(line), std::string::npos) << line;
+    // The attachment is the report, byte for byte.
+    const auto start = mail.find("\n\n", mail.find("Content-Transfer-Encoding: base64"));
+    const auto end = mail.find("\n--", start);
+    ASSERT_NE(end, std::string::npos);
+    const QByteArray attached =
+        QByteArray::fromBase64(QByteArray::fromStdString(mail.substr(start, end - start)));
+    EXPECT_TRUE(attached == QByteArray::fromStdString(FileText::read(pdf)));
+
+    // An address that would add a header line is refused, nothing is sent.
+    EXPECT_EQ(badStatus, 1) << badOutput;
+    EXPECT_EQ(FileText::read(sender + ".mail"), mail);
 }
 
 } // namespace
