@@ -17,6 +17,10 @@ using namespace History;
 
 constexpr std::int64_t hourMs = 3'600'000;
 
+// The client journals its own end as a loss of the link: the time until it
+// runs again is missing data, not an outage of the link.
+const char* const clientEnded = "the operator ended the client";
+
 std::string number(double value, const char* format = "%.2f")
 {
     char text[64];
@@ -184,6 +188,8 @@ private:
             return false;
         const std::int64_t end = coveredEnd();
         for (LinkOutage o : all) {
+            if (o.reason == clientEnded)
+                continue;
             o.lostMs = std::max(o.lostMs, request_.fromMs);
             const std::int64_t back = o.backMs == 0 ? end : std::min(o.backMs, end);
             if (back <= o.lostMs)

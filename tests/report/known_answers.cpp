@@ -95,7 +95,8 @@ const Answer answers[] = {
         12 * h + 10 * s},
     {"spectrometer temperature in warning",
         [](const Figures& f) { return f.housings[1].temperature.warningMs; }, 0},
-    // Lost 09:00-09:05 and from 23:30 to the end.
+    // Lost 09:00-09:05 and from 23:30 to the end; the client's own end at
+    // 22:00 is none.
     {"link outages", [](const Figures& f) { return f.outages.size(); }, 2},
     {"link outage time", [](const Figures& f) { return f.outageMs; }, 35 * min},
     {"link longest outage", [](const Figures& f) { return f.longestOutageMs; }, 30 * min},

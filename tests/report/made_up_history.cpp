@@ -79,6 +79,8 @@ Batch day()
     batch.events.push_back(LinkChange{LinkEvent::Connected, "", at(0, 0) - 2 * hour});
     batch.events.push_back(LinkChange{LinkEvent::Lost, "the instrument did not answer", at(9, 0)});
     batch.events.push_back(LinkChange{LinkEvent::Reconnected, "", at(9, 5)});
+    batch.events.push_back(LinkChange{LinkEvent::Lost, "the operator ended the client", at(22, 0)});
+    batch.events.push_back(LinkChange{LinkEvent::Connected, "", at(22, 10)});
     batch.events.push_back(LinkChange{LinkEvent::Lost, "the event channel dropped the client", at(23, 30)});
 
     batch.events.push_back(

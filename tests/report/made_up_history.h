@@ -15,7 +15,8 @@ class FakeHistorySource;
 //   temperature and one with -1.0 humidity, nothing 09:00-09:05; its warning
 //   level is lowered to 19 °C at 20:00;
 // - the spectrometer housing sends until noon only (and not 09:00-09:05);
-// - the link is lost 09:00-09:05 and from 23:30 on;
+// - the link is lost 09:00-09:05 and from 23:30 on; the client is ended at
+//   22:00 and started again at 22:10 (no outage of the link);
 // - 16 alarms: a flood and a chattering link, chattering water, a standing
 //   alarm from the day before, shelves, one left unacknowledged.
 namespace MadeUpHistory {
