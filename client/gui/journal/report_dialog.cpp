@@ -2,6 +2,7 @@
 
 #include "pdf_report.h"
 #include "report_runner.h"
+#include "utc_edit.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -22,16 +23,6 @@ namespace {
 
 constexpr std::int64_t hourMs = 3'600'000;
 constexpr std::int64_t dayMs = 24 * hourMs;
-
-QDateTimeEdit* utcEdit(const QDateTime& at, const QString& name, QWidget* parent)
-{
-    auto* edit = new QDateTimeEdit(at, parent);
-    edit->setTimeSpec(Qt::UTC);
-    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-    edit->setCalendarPopup(true);
-    edit->setAccessibleName(name);
-    return edit;
-}
 
 } // namespace
 
