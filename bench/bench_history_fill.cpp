@@ -2,11 +2,15 @@
 // reading a second per housing (a daily swing, noise, now and then a spike
 // or no data), the setpoints at the start and a change every third day, the
 // link lost for five minutes once a day (no readings then), a message an
-// hour. Written through the store as the writer does, rollups included.
+// hour, and the alarm journal of it all (the link's loss and each spike to
+// the over-limit setpoint raised, cleared and acknowledged, as the engine
+// journals them). Written through the store as the writer does, rollups
+// included.
 //
 //   bench_history_fill PATH DAYS
 //
 // Prints readings, seconds, file_bytes and bytes_per_reading.
+#include "alarm_point.h"
 #include "history_store.h"
 
 #include <QCoreApplication>
@@ -45,6 +49,16 @@ void snapshot(Batch& batch, std::int64_t timeMs)
         for (const auto& [which, value] : values)
             batch.events.push_back(SetpointChange{housing, which, value, value, timeMs});
     }
+}
+
+// An alarm raised, cleared a second later and acknowledged after two
+// minutes.
+void alarm(Batch& batch, AlarmPoint point, std::int64_t timeMs, std::int64_t clearedMs)
+{
+    batch.events.push_back(AlarmRecord{AlarmAction::Raised, point.name(), "kov", timeMs, point.key()});
+    batch.events.push_back(AlarmRecord{AlarmAction::Cleared, point.name(), "kov", clearedMs, point.key()});
+    batch.events.push_back(
+        AlarmRecord{AlarmAction::Acknowledged, point.name(), "operator", timeMs + 120'000, point.key()});
 }
 
 // Both temperature setpoints of both housings moved from +from to +to.
@@ -88,8 +102,10 @@ int main(int argc, char** argv)
     long long readings = 0;
     for (std::int64_t t = start; t < end; t += 1000) {
         const std::int64_t ofDay = (t - start) % dayMs;
-        if (ofDay == dayMs / 2)
+        if (ofDay == dayMs / 2) {
             batch.events.push_back(LinkChange{LinkEvent::Lost, "the instrument did not answer", t});
+            alarm(batch, AlarmPoint::link(), t, t + 300'000);
+        }
         if (ofDay == dayMs / 2 + 300'000)
             batch.events.push_back(LinkChange{LinkEvent::Reconnected, "", t});
         if (ofDay >= dayMs / 2 && ofDay < dayMs / 2 + 300'000)
@@ -104,8 +120,11 @@ int main(int argc, char** argv)
         for (int housing = 0; housing < Housing::count; ++housing) {
             double temperature = 22.0 + housing + 3.0 * swing + 0.2 * noise.next();
             const double humidity = 40.0 - 5.0 * swing + 0.5 * noise.next();
-            if (noise.next() > 0.49999)
+            if (noise.next() > 0.49999) {
                 temperature += 8.0; // a one-sample spike
+                if (temperature >= 32.0)
+                    alarm(batch, {AlarmPoint::Kind::Temperature, housing}, t, t + 1000);
+            }
             const bool gap = noise.next() > 0.49995;
             batch.readings.push_back(Reading{housing, t / 1000, t, gap ? noData : temperature,
                 gap ? noData : humidity, noise.next() > 0.49999});

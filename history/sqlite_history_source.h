@@ -4,6 +4,7 @@
 #include "sql_interrupt.h"
 
 #include <QSqlDatabase>
+#include <QVariant>
 
 #include <string>
 
@@ -33,6 +34,25 @@ public:
     std::vector<LinkChange> linkChanges(std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
 
+    // The shift report's reads (sqlite_report_reads.cpp). The history file
+    // holds one instrument: `instrument` is not asked for.
+    ReadingSummary readingSummary(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, const SetpointsInForce& limits, bool perMinute) override;
+    std::vector<ReadingGap> readingGaps(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) override;
+    std::int64_t usualIntervalMs(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, bool perMinute) override;
+    std::vector<MinuteRollup> readingBuckets(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, std::int64_t bucketMs) override;
+    std::vector<LinkOutage> linkOutages(
+        const std::string& instrument, std::int64_t fromMs, std::int64_t toMs) override;
+    AlarmLoad alarmLoad(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
+        std::int64_t windowMs, int floodAbove, int busyHourAbove) override;
+    AlarmHandling alarmHandling(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
+        std::int64_t longestShelfMs) override;
+
+    std::vector<MessageRecord> messagesAtLeast(const std::string& instrument, int priority,
+        std::int64_t fromMs, std::int64_t toMs, int limit) override;
     std::string description() const override;
     std::string lastError() const override { return lastError_; }
     void interrupt() override { interrupt_.interrupt(); }
@@ -48,6 +68,15 @@ protected:
 
 private:
     bool run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values);
+    bool runWith(QSqlQuery& query, const QString& sql, const QVariantList& values);
+    // The report's pieces of a reading summary.
+    bool addRawSummary(ReadingSummary& into, int housing, std::int64_t fromMs, std::int64_t toMs,
+        const SetpointsInForce& limits);
+    bool addMinuteSummary(ReadingSummary& into, int housing, std::int64_t fromMs, std::int64_t toMs,
+        const SetpointsInForce& limits);
+    std::int64_t lastRolledMinute(int housing, std::int64_t fromMs, std::int64_t toMs);
+    std::vector<AlarmSpan> spans(AlarmSpan::Kind kind, const char* actions, int start, const char* ends,
+        std::int64_t lookBackFromMs, std::int64_t fromMs, std::int64_t toMs);
 
     std::string path_;
     QString connection_;

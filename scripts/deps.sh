@@ -23,13 +23,15 @@ KOV_PACKAGING_PACKAGES=(dpkg-dev file)
 # The tests: GoogleTest, clang for the fuzz target, the screen reader Orca
 # for what it says of the client, lintian for the package, PostgreSQL for
 # the archive tests, faketime for a clock set wrong, msmtp and a local mail
-# server (python3-aiosmtpd) for the on-call mail.
+# server (python3-aiosmtpd) for the on-call mail, poppler's pdftotext and
+# pdftoppm for the reports.
 KOV_TEST_PACKAGES=(
   libgtest-dev googletest postgresql-15 faketime
   msmtp python3-aiosmtpd
   clang libclang-rt-dev
   orca
   lintian
+  poppler-utils
 )
 # The layout check (scripts/check-format).
 KOV_STYLE_PACKAGES=(clang-format)

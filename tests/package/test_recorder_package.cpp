@@ -42,3 +42,28 @@ TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
     for (const char* option : {"--archive", "--state-dir", "--buffer-mb"})
         EXPECT_NE(help.text(ChildProcess::Stream::Output).find(option), std::string::npos) << option;
 }
+
+// kovreport with its manual page, and its daily timer: installed, not
+// enabled, with the script it runs.
+TEST(ReportPackage, InstallsTheReportAndItsTimerNotEnabled)
+{
+    QTemporaryDir root;
+    ChildProcess unpack(KOV_DPKG_PATH, {"-x", KOV_PACKAGE_PATH, root.path().toStdString()});
+    ASSERT_EQ(unpack.waitForExit(60s), 0);
+    for (const char* path : {"/usr/bin/kovreport", "/usr/share/man/man1/kovreport.1.gz",
+             "/usr/lib/systemd/system/kovreport-daily.service",
+             "/usr/lib/systemd/system/kovreport-daily.timer"})
+        EXPECT_TRUE(QFileInfo::exists(root.path() + path)) << path;
+    EXPECT_TRUE(QFileInfo(root.path() + "/usr/lib/kov-client/kovreport-daily").isExecutable());
+    EXPECT_FALSE(
+        QFileInfo::exists(root.path() + "/etc/systemd/system/timers.target.wants/kovreport-daily.timer"));
+
+    QFile unit(root.path() + "/usr/lib/systemd/system/kovreport-daily.service");
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(unit.readAll().contains("\nExecStart=/usr/lib/kov-client/kovreport-daily report\n"));
+
+    ChildProcess help((root.path() + "/usr/bin/kovreport").toStdString(), {"--help"});
+    EXPECT_EQ(help.waitForExit(30s), 0);
+    for (const char* option : {"--history", "--archive", "--last", "--csv"})
+        EXPECT_NE(help.text(ChildProcess::Stream::Output).find(option), std::string::npos) << option;
+}

@@ -33,6 +33,12 @@ double FakeHistorySource::humidityAt(int housing, std::int64_t timeMs)
 std::vector<History::Reading> FakeHistorySource::readings(int housing, std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<History::Reading> out;
+    if (!readingList.empty()) {
+        for (const History::Reading& r : readingList)
+            if (r.housing == housing && r.arrivalMs >= fromMs && r.arrivalMs < toMs)
+                out.push_back(r);
+        return out;
+    }
     const std::int64_t first = std::max({firstMs_, rawFirstMs, (fromMs + 999) / 1000 * 1000});
     const std::int64_t end = std::min(endMs_, toMs);
     if (end > first)

@@ -28,6 +28,25 @@ public:
     std::vector<History::SetpointChange> setpointChanges(std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<History::LinkChange> linkChanges(std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<History::AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
+    // The shift report's reads, computed here from the same readings and
+    // lists (fake_report_reads.cpp); exact whether per minute or not.
+    History::ReadingSummary readingSummary(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, const History::SetpointsInForce& limits, bool perMinute) override;
+    std::vector<History::ReadingGap> readingGaps(const std::string& instrument, int housing,
+        std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) override;
+    std::int64_t usualIntervalMs(const std::string& instrument, int housing, std::int64_t fromMs,
+        std::int64_t toMs, bool perMinute) override;
+    std::vector<History::MinuteRollup> readingBuckets(const std::string& instrument, int housing,
+        std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
+    std::vector<History::LinkOutage> linkOutages(
+        const std::string& instrument, std::int64_t fromMs, std::int64_t toMs) override;
+    History::AlarmLoad alarmLoad(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
+        std::int64_t windowMs, int floodAbove, int busyHourAbove) override;
+    History::AlarmHandling alarmHandling(const std::string& instrument, std::int64_t fromMs,
+        std::int64_t toMs, std::int64_t longestShelfMs) override;
+
+    std::vector<History::MessageRecord> messagesAtLeast(const std::string& instrument, int priority,
+        std::int64_t fromMs, std::int64_t toMs, int limit) override;
     std::string description() const override { return "made-up history"; }
     std::string lastError() const override { return {}; }
 
@@ -38,6 +57,9 @@ public:
     std::vector<History::SetpointChange> changeList;
     std::vector<History::LinkChange> linkList;
     std::vector<History::AlarmRecord> alarmList;
+    // When not empty, the readings (in arrival order) instead of the daily
+    // swing.
+    std::vector<History::Reading> readingList;
 
 private:
     std::int64_t firstMs_;

@@ -2,6 +2,7 @@
 
 #include "history_reader.h"
 #include "time_text.h"
+#include "utc_edit.h"
 
 #include <QDateTimeEdit>
 #include <QFile>
@@ -54,20 +55,6 @@ QVariant JournalEntryModel::headerData(int section, Qt::Orientation orientation,
     const char* const headings[] = {"Time (UTC)", "Kind", "Text"};
     return section >= 0 && section < 3 ? tr(headings[section]) : QVariant();
 }
-
-namespace {
-
-QDateTimeEdit* utcEdit(const QDateTime& at, const QString& name, QWidget* parent)
-{
-    auto* edit = new QDateTimeEdit(at, parent);
-    edit->setTimeSpec(Qt::UTC);
-    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-    edit->setCalendarPopup(true);
-    edit->setAccessibleName(name);
-    return edit;
-}
-
-} // namespace
 
 CJournalHistoryDialog::CJournalHistoryDialog(HistoryReader& reader, QWidget* parent)
     : QDialog(parent), reader_(reader), model_(new JournalEntryModel(this))

@@ -5,6 +5,7 @@
 #include "journal_tools.h"
 #include "link_status_row.h"
 #include "message_list_model.h"
+#include "report_dialog.h"
 #include "resources.h"
 #include "status_summary.h"
 #include "trace.h"
@@ -36,6 +37,12 @@ CKovStatusDialog::CKovStatusDialog(LinkState& linkState, QWidget* parent)
     // On whole seconds, as the main window's timer: one wake-up for both.
     timer_.setTimerType(Qt::VeryCoarseTimer);
     connect(&timer_, &QTimer::timeout, this, &CKovStatusDialog::refreshIndicators);
+    connect(ui_->reportButton, &QPushButton::clicked, this, [this] {
+        CReportDialog* report = reportDialog();
+        report->showNormal();
+        report->raise();
+        report->activateWindow();
+    });
 }
 
 CKovStatusDialog::~CKovStatusDialog() = default;
@@ -125,7 +132,25 @@ bool CKovStatusDialog::Create()
 
 void CKovStatusDialog::setHistorySource(HistorySourceFactory factory)
 {
+    historyFactory_ = factory;
+    report_.reset(); // the next press reads the new source
     journal_->setHistorySource(std::move(factory));
+}
+
+void CKovStatusDialog::setInstrument(const std::string& name)
+{
+    instrument_ = name;
+    if (report_)
+        report_->setInstrument(name);
+}
+
+CReportDialog* CKovStatusDialog::reportDialog()
+{
+    if (!report_) {
+        report_ = std::make_unique<CReportDialog>(historyFactory_, this);
+        report_->setInstrument(instrument_);
+    }
+    return report_.get();
 }
 
 void CKovStatusDialog::addPanel(QWidget* panel)

@@ -12,6 +12,7 @@
 
 class AccessibleNotifier;
 class CAnnouncer;
+class CReportDialog;
 class JournalTools;
 class LinkState;
 class LinkStatusRow;
@@ -47,9 +48,14 @@ public:
     MessageListModel* model() const { return model_; }
     CAnnouncer* announcer() const { return announcer_; }
 
-    // Where "History…" reads the past (the journal).
+    // Where "History…" reads the past (the journal) and "Report…" the
+    // shift report's figures.
     void setHistorySource(HistorySourceFactory factory);
     JournalTools* journal() const { return journal_.get(); }
+    // The instrument the shift report names (default "KOV").
+    void setInstrument(const std::string& name);
+    // "KOV Report", made at the first press of Report….
+    CReportDialog* reportDialog();
 
     // A panel above the messages (the alarm list); the dialog owns it.
     void addPanel(QWidget* panel);
@@ -67,6 +73,9 @@ private:
     MessageListModel* model_;
     // Before the list's model goes: an export may still be reading it.
     std::unique_ptr<JournalTools> journal_;
+    HistorySourceFactory historyFactory_;
+    std::string instrument_ = "KOV";
+    std::unique_ptr<CReportDialog> report_;
     std::unique_ptr<LinkStatusRow> statusRow_;
     QTimer timer_;
     int rowCount_ = 0;
