@@ -14,8 +14,10 @@ class QSqlError;
 namespace HistorySchema {
 
 // The version this program writes. A store with a higher one is read only.
-// 1: readings keyed (housing, arrival_ms); 2: (housing, arrival_ms, seq).
-inline constexpr int version = 3;
+// 1: readings keyed (housing, arrival_ms); 2: (housing, arrival_ms, seq);
+// 3: alarm records with point key, comment, shelf end, value and setpoint;
+// 4: in PostgreSQL (the archive), the instrument leads every row's key.
+inline constexpr int version = 4;
 
 enum class Dialect {
     Sqlite,
@@ -23,7 +25,8 @@ enum class Dialect {
 };
 
 // CREATE TABLE IF NOT EXISTS ... for every table (the version table
-// included, left empty), in order.
+// included, left empty), in order. PostgreSQL's tables, the archive's, lead
+// with `instrument`.
 std::vector<std::string> createStatements(Dialect dialect);
 
 // A column added to a table's key. The rows already there take the
@@ -49,9 +52,10 @@ std::vector<std::string> addKeyColumn(Dialect dialect, const KeyColumn& change);
 
 // The statements that bring a store of version `from` to `version`: 0 is
 // a new store. `tables` are those the store has: a table it lacks is
-// created whole instead of changed. Run them in the transaction that read
-// `from`.
-std::vector<std::string> upgradeStatements(Dialect dialect, int from, const std::set<std::string>& tables);
+// created whole instead of changed. Rows of an archive older than 4 become
+// `instrument`'s. Run them in the transaction that read `from`.
+std::vector<std::string> upgradeStatements(
+    Dialect dialect, int from, const std::set<std::string>& tables, const std::string& instrument = {});
 
 enum class Prepared {
     Ready,
@@ -64,11 +68,13 @@ enum class Prepared {
 // newer, upgrades the store and creates what is missing. `from` answers the
 // version found (0 for a new store); on failure `error` and `failed` (the
 // statement) say why.
-Prepared prepare(QSqlDatabase& db, Dialect dialect, int& from, QSqlError& error, std::string& failed);
+Prepared prepare(QSqlDatabase& db, Dialect dialect, int& from, QSqlError& error, std::string& failed,
+    const std::string& instrument = {});
 
 // Rolls up one housing's readings of [from, to) into per-minute rows
-// (parameters: housing, from, to). Recomputed from the raw rows, so a minute
-// rolled up twice (after a restart, or by two writers) is still right.
-extern const char* const rollUpStatement;
+// (parameters: the instrument in the archive, housing, from, to).
+// Recomputed from the raw rows, so a minute rolled up twice (after a
+// restart, or by two writers) is still right.
+std::string rollUpStatement(Dialect dialect);
 
 } // namespace HistorySchema

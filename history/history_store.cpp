@@ -213,6 +213,7 @@ Fault HistoryStore::prepareStatements()
     // back, or a burst within one millisecond, keeps every row and its time.
     // A reading after the newest one is appended with the number it must
     // have (half the work), unless that key is taken after all.
+    const std::string rollUp = HistorySchema::rollUpStatement(HistorySchema::Dialect::Sqlite);
     const Statement statements[] = {
         {&appendReading_,
             "INSERT INTO readings (housing, arrival_ms, reading_time, temperature, humidity, water, seq) "
@@ -236,7 +237,7 @@ Fault HistoryStore::prepareStatements()
             "value, setpoint) "
             "SELECT ?, coalesce(max(seq) + 1, 0), ?, ?, ?, ?, ?, ?, ?, ? FROM alarm_records WHERE time_ms = "
             "?"},
-        {&rollUp_, HistorySchema::rollUpStatement},
+        {&rollUp_, rollUp.c_str()},
     };
     for (const Statement& statement : statements) {
         *statement.query = std::make_unique<QSqlQuery>(db_);

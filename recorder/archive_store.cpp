@@ -1,5 +1,6 @@
 #include "archive_store.h"
 
+#include "alarm_room_schema.h"
 #include "history_schema.h"
 
 #include <QSqlError>
@@ -23,6 +24,15 @@ QString literal(double value)
     return std::isfinite(value) ? QString::number(value, 'g', 17) : QStringLiteral("NULL");
 }
 
+// A text as an SQL literal (standard_conforming_strings, PostgreSQL's
+// default since 9.1: only the quote is doubled).
+QString literalText(const std::string& text)
+{
+    QString quoted = QString::fromStdString(text);
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 std::int64_t minuteOf(std::int64_t ms)
 {
     return ms >= 0 ? ms / ArchiveStore::minuteMs * ArchiveStore::minuteMs
@@ -31,9 +41,33 @@ std::int64_t minuteOf(std::int64_t ms)
 
 } // namespace
 
-ArchiveStore::ArchiveStore(History::ArchiveAddress address, std::string connectionName)
-    : address_(std::move(address)), connection_(QString::fromStdString(connectionName))
+ArchiveStore::ArchiveStore(
+    History::ArchiveAddress address, std::string connectionName, std::string instrument)
+    : address_(std::move(address)),
+      connection_(QString::fromStdString(connectionName)),
+      instrument_(std::move(instrument))
 {}
+
+QString ArchiveStore::ofInstrument() const
+{
+    return shared() ? QStringLiteral("instrument = ? AND ") : QString();
+}
+
+QString ArchiveStore::instrumentColumn() const
+{
+    return shared() ? QStringLiteral("instrument, ") : QString();
+}
+
+QString ArchiveStore::instrumentValue() const
+{
+    return shared() ? QStringLiteral("?, ") : QString();
+}
+
+void ArchiveStore::bindInstrument(QSqlQuery& query) const
+{
+    if (shared())
+        query.addBindValue(QString::fromStdString(instrument_));
+}
 
 ArchiveStore::~ArchiveStore()
 {
@@ -161,7 +195,8 @@ ArchiveStore::Outcome ArchiveStore::createTables()
     QSqlError error;
     std::string statement;
     const HistorySchema::Prepared prepared = HistorySchema::prepare(db_,
-        postgres ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite, from, error, statement);
+        postgres ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite, from, error, statement,
+        instrument_);
     if (prepared != HistorySchema::Prepared::Ready) {
         const Outcome outcome = prepared == HistorySchema::Prepared::Newer
             ? newerSchema(from)
@@ -172,6 +207,14 @@ ArchiveStore::Outcome ArchiveStore::createTables()
         return outcome;
     }
     upgradedFrom_ = from;
+    if (postgres)
+        for (const std::string& sql : AlarmRoomSchema::createStatements())
+            if (Outcome outcome = exec(QString::fromStdString(sql)); outcome != Outcome::Ok) {
+                const std::string why = lastError_;
+                exec(QStringLiteral("ROLLBACK"));
+                lastError_ = why;
+                return outcome;
+            }
     return exec(QStringLiteral("COMMIT"));
 }
 
@@ -187,9 +230,12 @@ ArchiveStore::Outcome ArchiveStore::newerSchema(int found)
 ArchiveStore::Outcome ArchiveStore::rollUpLeftOpen(int housing)
 {
     QSqlQuery query(db_);
-    query.prepare(QStringLiteral("SELECT (SELECT max(minute_ms) FROM rollups WHERE housing = ?), "
-                                 "(SELECT max(arrival_ms) FROM readings WHERE housing = ?)"));
+    query.prepare(QStringLiteral("SELECT (SELECT max(minute_ms) FROM rollups WHERE %1housing = ?), "
+                                 "(SELECT max(arrival_ms) FROM readings WHERE %1housing = ?)")
+                      .arg(ofInstrument()));
+    bindInstrument(query);
     query.addBindValue(housing);
+    bindInstrument(query);
     query.addBindValue(housing);
     if (!query.exec() || !query.next())
         return fail(query.lastError(), "last rollup");
@@ -204,7 +250,9 @@ ArchiveStore::Outcome ArchiveStore::rollUpLeftOpen(int housing)
 ArchiveStore::Outcome ArchiveStore::rollUp(int housing, std::int64_t fromMs, std::int64_t toMs)
 {
     QSqlQuery query(db_);
-    query.prepare(QString::fromLatin1(HistorySchema::rollUpStatement));
+    query.prepare(QString::fromStdString(HistorySchema::rollUpStatement(
+        shared() ? HistorySchema::Dialect::Postgres : HistorySchema::Dialect::Sqlite)));
+    bindInstrument(query);
     query.addBindValue(housing);
     query.addBindValue(static_cast<qlonglong>(fromMs));
     query.addBindValue(static_cast<qlonglong>(toMs));
@@ -325,22 +373,26 @@ ArchiveStore::Outcome ArchiveStore::writeRowByRow(
 // is what makes thousands of rows a second cheap.
 ArchiveStore::Outcome ArchiveStore::insertReadings(const std::vector<History::Reading>& readings)
 {
-    const QString head = QStringLiteral("INSERT INTO readings (housing, arrival_ms, seq, reading_time, "
-                                        "temperature, humidity, water) VALUES ");
+    const QString head = QStringLiteral("INSERT INTO readings (%1housing, arrival_ms, seq, reading_time, "
+                                        "temperature, humidity, water) VALUES ")
+                             .arg(shared() ? QStringLiteral("instrument, ") : QString());
+    // Quoted once: the name goes into every row of the statement.
+    const QString instrument = shared() ? literalText(instrument_) + QLatin1Char(',') : QString();
     for (std::size_t start = 0; start < readings.size(); start += rowsPerStatement) {
         QString sql = head;
         sql.reserve(head.size() + 80 * rowsPerStatement);
         const std::size_t end = std::min(readings.size(), start + rowsPerStatement);
         for (std::size_t i = start; i < end; ++i) {
             const History::Reading& r = readings[i];
-            sql += QStringLiteral("%1(%2,%3,%4,%5,%6,%7,%8)")
-                       .arg(i == start ? QString() : QStringLiteral(","))
-                       .arg(r.housing)
-                       .arg(r.arrivalMs)
-                       .arg(r.seq)
-                       .arg(r.readingTime)
-                       .arg(literal(r.temperature), literal(r.humidity))
-                       .arg(r.water ? 1 : 0);
+            // The name is added as it is, never through arg(): it may hold a "%1".
+            sql += (i == start ? QStringLiteral("(") : QStringLiteral(",(")) + instrument +
+                QStringLiteral("%1,%2,%3,%4,%5,%6,%7)")
+                    .arg(r.housing)
+                    .arg(r.arrivalMs)
+                    .arg(r.seq)
+                    .arg(r.readingTime)
+                    .arg(literal(r.temperature), literal(r.humidity))
+                    .arg(r.water ? 1 : 0);
         }
         sql += QStringLiteral(" ON CONFLICT DO NOTHING");
         if (Outcome outcome = exec(sql); outcome != Outcome::Ok)
@@ -355,17 +407,20 @@ ArchiveStore::Outcome ArchiveStore::insertEvent(const Event& event)
 {
     QSqlQuery query(db_);
     if (const auto* message = std::get_if<History::MessageRecord>(&event)) {
-        query.prepare(QStringLiteral("INSERT INTO messages (arrival_ms, seq, priority, instrument_time, "
-                                     "message_text) VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+        query.prepare(QStringLiteral("INSERT INTO messages (%1arrival_ms, seq, priority, instrument_time, "
+                                     "message_text) VALUES (%2?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")
+                          .arg(instrumentColumn(), instrumentValue()));
+        bindInstrument(query);
         query.addBindValue(static_cast<qlonglong>(message->arrivalMs));
         query.addBindValue(message->seq);
         query.addBindValue(message->priority);
         query.addBindValue(static_cast<qlonglong>(message->instrumentTime));
         query.addBindValue(QString::fromStdString(message->text));
     } else if (const auto* link = std::get_if<History::LinkChange>(&event)) {
-        query.prepare(
-            QStringLiteral("INSERT INTO link_changes (time_ms, seq, kind, reason) VALUES (?, ?, ?, ?) "
-                           "ON CONFLICT DO NOTHING"));
+        query.prepare(QStringLiteral("INSERT INTO link_changes (%1time_ms, seq, kind, reason) VALUES "
+                                     "(%2?, ?, ?, ?) ON CONFLICT DO NOTHING")
+                          .arg(instrumentColumn(), instrumentValue()));
+        bindInstrument(query);
         query.addBindValue(static_cast<qlonglong>(link->timeMs));
         query.addBindValue(link->seq);
         query.addBindValue(static_cast<int>(link->kind));

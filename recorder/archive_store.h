@@ -54,7 +54,9 @@ public:
     // Rows per INSERT statement.
     static constexpr std::size_t rowsPerStatement = 500;
 
-    ArchiveStore(History::ArchiveAddress address, std::string connectionName);
+    // `instrument` names every row written to a PostgreSQL archive (one
+    // shared by many instruments); an SQLite one holds a single instrument.
+    ArchiveStore(History::ArchiveAddress address, std::string connectionName, std::string instrument = {});
     ~ArchiveStore();
 
     ArchiveStore(const ArchiveStore&) = delete;
@@ -83,6 +85,7 @@ public:
     // Why the last call failed (never a password).
     const std::string& lastError() const { return lastError_; }
     const History::ArchiveAddress& address() const { return address_; }
+    const std::string& instrument() const { return instrument_; }
 
     // Which outcome an error at connection time means.
     static Outcome classify(const QSqlError& error);
@@ -108,8 +111,16 @@ private:
 
     static constexpr std::int64_t none = std::numeric_limits<std::int64_t>::min();
 
+    bool shared() const { return address_.kind == History::ArchiveAddress::Kind::Postgres; }
+    // "instrument = ? AND " where rows carry it; bindInstrument() adds its value.
+    QString ofInstrument() const;
+    QString instrumentColumn() const; // "instrument, " or nothing
+    QString instrumentValue() const;  // "?, " or nothing
+    void bindInstrument(QSqlQuery& query) const;
+
     History::ArchiveAddress address_;
     QString connection_;
+    std::string instrument_;
     QSqlDatabase db_;
     std::array<std::int64_t, Housing::count> openMinute_{none, none};
     std::vector<std::pair<int, std::int64_t>> completed_; // (housing, minute) to roll up

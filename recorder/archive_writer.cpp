@@ -92,7 +92,7 @@ public:
     explicit WriterThread(ArchiveWriter::Shared& shared)
         : shared_(shared),
           options_(shared.options),
-          store_(options_.address, connectionName()),
+          store_(options_.address, connectionName(), options_.instrument),
           backoff_(1, longestWaitSeconds, steadyMs,
               [this] { return std::uniform_real_distribution<double>(0, 1)(random_); })
     {}

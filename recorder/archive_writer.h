@@ -34,6 +34,7 @@ public:
 
     struct Options {
         History::ArchiveAddress address;
+        std::string instrument; // named in every row of a shared archive
         std::size_t bound = 1000000;
         std::size_t eventBytes = std::size_t(128) << 20; // what messages and link changes held may take
         std::size_t batchRows = 5000;
