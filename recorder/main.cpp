@@ -53,6 +53,7 @@ int main(int argc, char** argv)
 
     Recorder::ArchiveWriter::Options writerOptions;
     writerOptions.address = options->archive;
+    writerOptions.instrument = options->instrument;
     writerOptions.bound = options->buffer;
     writerOptions.eventBytes = options->eventBytes;
     writerOptions.spoolPath = state.spoolPath();

@@ -3,6 +3,7 @@
 #include "command_options.h"
 #include "state_folder.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -20,6 +21,9 @@ CommandOptions commandOptions()
             {"archive", "ADDRESS",
                 "The archive: postgresql://USER@HOST:PORT/DB (password from PGPASSWORD or ~/.pgpass) "
                 "or sqlite:PATH."},
+            {"instrument", "NAME",
+                "The instrument's name in the archive, where many may share one server (default: the "
+                "criteria, else KOV): letters, digits, '.', '_' and '-'."},
             {"buffer", "ROWS",
                 "Rows held in memory while the archive is unreachable (default " +
                     std::to_string(RecorderOptions::defaultBuffer) + ")."},
@@ -44,6 +48,16 @@ bool wholeNumber(const std::string& text, unsigned long long least, unsigned lon
 }
 
 } // namespace
+
+bool RecorderOptions::validInstrument(const std::string& name)
+{
+    if (name.empty() || name.size() > 64)
+        return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+            return false;
+    return true;
+}
 
 std::string RecorderOptions::usage()
 {
@@ -96,6 +110,13 @@ std::optional<RecorderOptions> RecorderOptions::parse(int argc, char** argv, std
     for (std::string& word : rest)
         words.push_back(word.data());
     options.words = CommandWords::fromCommandLine(static_cast<int>(words.size()), words.data());
+    const std::vector<std::string>& given = options.words.words();
+    const std::string criteria = !given.empty() && given.front()[0] != '-' ? given.front() : "KOV";
+    options.instrument = command.value("instrument", criteria);
+    if (!validInstrument(options.instrument)) {
+        error = "--instrument must be 1 to 64 letters, digits, '.', '_' or '-'";
+        return std::nullopt;
+    }
     return options;
 }
 

@@ -16,11 +16,13 @@ namespace Recorder {
 //   --buffer N       rows held while the archive is unreachable (default 10^6)
 //   --buffer-mb MB   what the messages held may take (default 128 MiB)
 //   --state-dir DIR  where the rows held at a stop wait for the next start
+//   --instrument NAME  the instrument's name in the archive (default: the criteria)
 struct RecorderOptions {
     static constexpr std::size_t defaultBuffer = 1000000;
     static constexpr std::size_t defaultBufferMb = 128;
 
     History::ArchiveAddress archive;
+    std::string instrument;
     std::size_t buffer = defaultBuffer;
     std::size_t eventBytes = defaultBufferMb << 20;
     std::string stateDir; // as given, or StateFolder::defaultPath()
@@ -31,6 +33,8 @@ struct RecorderOptions {
     static std::optional<RecorderOptions> parse(int argc, char** argv, std::string& error);
     // What --help prints; after an error, on standard error.
     static std::string usage();
+    // Names go into every row, commands and mail: kept to a safe alphabet.
+    static bool validInstrument(const std::string& name);
 };
 
 } // namespace Recorder
