@@ -74,8 +74,8 @@ TEST(ArchiveAddress, NoMessageQuotesThePasswordWhateverTheText)
         EXPECT_EQ(error.find(c.secret), std::string::npos) << error;
         EXPECT_NE(error.find(c.shown), std::string::npos) << c.text << ": " << error;
         std::vector<std::string> notices;
-        const History::HistorySourceFactory factory(
-            c.text, "/nonexistent/kovhistory.db", [&](const std::string& text) { notices.push_back(text); });
+        const History::HistorySourceFactory factory(c.text, "KOV", "/nonexistent/kovhistory.db",
+            [&](const std::string& text) { notices.push_back(text); });
         ASSERT_EQ(notices.size(), 1u) << c.text;
         EXPECT_EQ(notices[0].find(c.secret), std::string::npos) << notices[0];
     }
