@@ -214,7 +214,8 @@ int main(int argc, char** argv)
         ::setenv("PGPASSWORD", db.password().c_str(), 1);
         fillArchive(db, startMs, minutes);
         std::string error;
-        History::PostgresHistorySource source(*History::ArchiveAddress::parse(db.url(), error));
+        // fillArchive's rows name no instrument: the column's default.
+        History::PostgresHistorySource source(*History::ArchiveAddress::parse(db.url(), error), "");
         readFigures("pg", source, startMs, endMs, columns, figures);
     }
     std::printf("%s\n", figures.c_str());

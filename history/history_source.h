@@ -138,7 +138,8 @@ struct AlarmHandling {
 // never on the GUI thread. An implementation is created, used and destroyed
 // on one thread (Qt SQL connections belong to the thread that opened them).
 // Ranges are [fromMs, toMs). An unreadable store answers empty lists and says
-// why through lastError().
+// why through lastError(). A source reads one instrument's rows: the history
+// file holds no others, the archive's reader is made for one.
 class HistorySource {
 public:
     virtual ~HistorySource() = default;
@@ -165,41 +166,38 @@ public:
     virtual std::vector<AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) = 0;
 
     // The shift report's reads, each computed by the database (GROUP BY and
-    // window functions) rather than from rows brought back. `instrument`
-    // names the instrument whose rows are meant; a store that holds one
-    // instrument's rows only (the history file) ignores it. `perMinute`
+    // window functions) rather than from rows brought back. `perMinute`
     // reads the per-minute rollups where whole minutes lie in one level,
     // and the raw readings elsewhere, for ranges too long to scan; gaps are
     // then found where whole minutes are empty.
-    virtual ReadingSummary readingSummary(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, const SetpointsInForce& limits, bool perMinute) = 0;
+    virtual ReadingSummary readingSummary(int housing, std::int64_t fromMs, std::int64_t toMs,
+        const SetpointsInForce& limits, bool perMinute) = 0;
     // Gaps longer than `longerThanMs` between readings inside the range.
-    virtual std::vector<ReadingGap> readingGaps(const std::string& instrument, int housing,
-        std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) = 0;
+    virtual std::vector<ReadingGap> readingGaps(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) = 0;
     // The most common time between two readings (0 with fewer than two).
-    virtual std::int64_t usualIntervalMs(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, bool perMinute) = 0;
+    virtual std::int64_t usualIntervalMs(
+        int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute) = 0;
     // The readings in buckets of `bucketMs` from fromMs on, each as a
     // rollup whose minuteMs is the bucket's start; empty buckets are left
     // out. Buckets of a minute or more are made of the per-minute rollups.
-    virtual std::vector<MinuteRollup> readingBuckets(const std::string& instrument, int housing,
-        std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) = 0;
+    virtual std::vector<MinuteRollup> readingBuckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) = 0;
     // Outages that overlap the range, in time order.
-    virtual std::vector<LinkOutage> linkOutages(
-        const std::string& instrument, std::int64_t fromMs, std::int64_t toMs) = 0;
+    virtual std::vector<LinkOutage> linkOutages(std::int64_t fromMs, std::int64_t toMs) = 0;
     // `windowMs` and `floodAbove` for the busiest window and the floods,
     // hours with more than `busyHourAbove` raises.
-    virtual AlarmLoad alarmLoad(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
-        std::int64_t windowMs, int floodAbove, int busyHourAbove) = 0;
+    virtual AlarmLoad alarmLoad(
+        std::int64_t fromMs, std::int64_t toMs, std::int64_t windowMs, int floodAbove, int busyHourAbove) = 0;
     // `longestShelfMs` ends a shelf whose end was not journalled (the client
     // was not running when it ran out).
-    virtual AlarmHandling alarmHandling(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
-        std::int64_t longestShelfMs) = 0;
+    virtual AlarmHandling alarmHandling(
+        std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs) = 0;
 
     // The messages of `priority` and above, at most `limit` of them (the
     // first ones), in arrival order.
     virtual std::vector<MessageRecord> messagesAtLeast(
-        const std::string& instrument, int priority, std::int64_t fromMs, std::int64_t toMs, int limit) = 0;
+        int priority, std::int64_t fromMs, std::int64_t toMs, int limit) = 0;
     // Where the answers come from, for the operator: e.g. "local history" or
     // "archive kov@db1:5432/kov".
     virtual std::string description() const = 0;

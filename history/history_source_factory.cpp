@@ -6,8 +6,8 @@
 namespace History {
 
 HistorySourceFactory::HistorySourceFactory(
-    const std::string& archiveText, std::string localPath, Notice notice)
-    : localPath_(std::move(localPath)), notice_(std::move(notice))
+    const std::string& archiveText, std::string instrument, std::string localPath, Notice notice)
+    : instrument_(std::move(instrument)), localPath_(std::move(localPath)), notice_(std::move(notice))
 {
     if (archiveText.empty())
         return;
@@ -20,7 +20,7 @@ HistorySourceFactory::HistorySourceFactory(
 std::unique_ptr<HistorySource> HistorySourceFactory::operator()() const
 {
     if (archive_) {
-        auto archive = std::make_unique<PostgresHistorySource>(*archive_);
+        auto archive = std::make_unique<PostgresHistorySource>(*archive_, instrument_);
         if (archive->reachable()) {
             told_->store(false);
             return archive;

@@ -21,8 +21,10 @@ public:
     using Notice = std::function<void(const std::string&)>;
 
     // `archiveText`: the item's value, empty for none; an unusable one is
-    // told through `notice` and the local file is read.
-    HistorySourceFactory(const std::string& archiveText, std::string localPath, Notice notice);
+    // told through `notice` and the local file is read. `instrument`: whose
+    // rows are read from the archive (KOV-INSTRUMENT).
+    HistorySourceFactory(
+        const std::string& archiveText, std::string instrument, std::string localPath, Notice notice);
 
     std::unique_ptr<HistorySource> operator()() const;
 
@@ -33,6 +35,7 @@ public:
 
 private:
     std::optional<ArchiveAddress> archive_;
+    std::string instrument_;
     std::string localPath_;
     Notice notice_;
     std::shared_ptr<std::atomic<bool>> told_ = std::make_shared<std::atomic<bool>>(false);

@@ -14,12 +14,17 @@ QString connectionName()
 
 } // namespace
 
-PostgresHistorySource::PostgresHistorySource(const ArchiveAddress& address)
-    : PostgresHistorySource(address, connectionName())
+PostgresHistorySource::PostgresHistorySource(const ArchiveAddress& address, const std::string& instrument)
+    : PostgresHistorySource(address, instrument, connectionName())
 {}
 
-PostgresHistorySource::PostgresHistorySource(const ArchiveAddress& address, const QString& connection)
+PostgresHistorySource::PostgresHistorySource(
+    const ArchiveAddress& address, const std::string& instrument, const QString& connection)
     : SqliteHistorySource(address.addDatabase(connection, 3), connection, address.label())
-{}
+{
+    // A "sqlite:" archive is one instrument's, as the recorder writes it.
+    if (address.kind == ArchiveAddress::Kind::Postgres)
+        setInstrument(instrument);
+}
 
 } // namespace History

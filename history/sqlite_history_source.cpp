@@ -78,17 +78,35 @@ bool SqliteHistorySource::ready()
 
 bool SqliteHistorySource::run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values)
 {
-    query.setForwardOnly(true);
-    if (query.prepare(QString::fromLatin1(sql))) {
-        for (qlonglong value : values)
-            query.addBindValue(value);
-        if (query.exec()) {
-            lastError_.clear();
-            return true;
+    QVariantList bound;
+    for (qlonglong value : values)
+        bound.push_back(value);
+    return runWith(query, QString::fromLatin1(sql), bound);
+}
+
+QString SqliteHistorySource::scoped(const QString& sql, QVariantList& values) const
+{
+    QString out;
+    out.reserve(sql.size() + 32);
+    int bound = 0; // the '?' so far, each a value
+    for (int i = 0; i < sql.size(); ++i) {
+        if (sql[i] == QLatin1Char('?')) {
+            ++bound;
+        } else if (sql[i] == QLatin1Char('{')) {
+            const int end = sql.indexOf(QLatin1Char('}'), i);
+            const QString part = sql.mid(i + 1, end - i - 1);
+            i = end;
+            if (!instrument_)
+                continue;
+            for (QChar c : part)
+                if (c == QLatin1Char('?'))
+                    values.insert(bound++, QString::fromStdString(*instrument_));
+            out += part;
+            continue;
         }
+        out += sql[i];
     }
-    lastError_ = query.lastError().text().toStdString();
-    return false;
+    return out;
 }
 
 std::vector<Reading> SqliteHistorySource::readings(int housing, std::int64_t fromMs, std::int64_t toMs)
@@ -99,7 +117,8 @@ std::vector<Reading> SqliteHistorySource::readings(int housing, std::int64_t fro
     QSqlQuery query(db_);
     if (!run(query,
             "SELECT reading_time, arrival_ms, temperature, humidity, water FROM readings "
-            "WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? ORDER BY arrival_ms",
+            "WHERE {instrument = ? AND }housing = ? AND arrival_ms >= ? AND arrival_ms < ? ORDER BY "
+            "arrival_ms",
             {housing, fromMs, toMs}))
         return rows;
     while (query.next())
@@ -117,7 +136,7 @@ std::vector<MinuteRollup> SqliteHistorySource::rollups(int housing, std::int64_t
     if (!run(query,
             "SELECT minute_ms, min_temperature, max_temperature, mean_temperature, min_humidity, "
             "max_humidity, mean_humidity, water, reading_count FROM rollups "
-            "WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? ORDER BY minute_ms",
+            "WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? AND minute_ms < ? ORDER BY minute_ms",
             {housing, fromMs, toMs}))
         return rows;
     while (query.next()) {
@@ -166,7 +185,8 @@ std::vector<RollupBucket> SqliteHistorySource::buckets(
             return rows;
     } else {
         const std::string sql = std::string("SELECT minute_ms / ? * ? AS bucket_ms, ") + bucketColumns +
-            " FROM rollups WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? GROUP BY bucket_ms "
+            " FROM rollups WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? AND minute_ms < ? GROUP "
+            "BY bucket_ms "
             "ORDER BY bucket_ms";
         if (!run(query, sql.c_str(), {width, width, housing, fromMs, toMs}))
             return rows;
@@ -201,7 +221,8 @@ std::vector<SetpointsInForce> SqliteHistorySource::setpoints(
         return sets;
     QSqlQuery query(db_);
     if (!run(query,
-            "SELECT time_ms, setpoint, new_value FROM setpoint_changes WHERE housing = ? AND time_ms < ? "
+            "SELECT time_ms, setpoint, new_value FROM setpoint_changes WHERE {instrument = ? AND }housing = "
+            "? AND time_ms < ? "
             "ORDER BY time_ms, seq",
             {housing, toMs}))
         return sets;
@@ -256,7 +277,7 @@ std::vector<MessageRecord> SqliteHistorySource::messages(std::int64_t fromMs, st
     QSqlQuery query(db_);
     if (!run(query,
             "SELECT priority, instrument_time, arrival_ms, message_text FROM messages "
-            "WHERE arrival_ms >= ? AND arrival_ms < ? ORDER BY arrival_ms, seq",
+            "WHERE {instrument = ? AND }arrival_ms >= ? AND arrival_ms < ? ORDER BY arrival_ms, seq",
             {fromMs, toMs}))
         return rows;
     while (query.next())
@@ -275,7 +296,8 @@ std::vector<SetpointChange> SqliteHistorySource::setpointChanges(std::int64_t fr
     QSqlQuery query(db_);
     if (!run(query,
             "SELECT housing, setpoint, old_value, new_value, time_ms FROM setpoint_changes "
-            "WHERE time_ms >= ? AND time_ms < ? AND old_value <> new_value ORDER BY time_ms, seq",
+            "WHERE {instrument = ? AND }time_ms >= ? AND time_ms < ? AND old_value <> new_value ORDER BY "
+            "time_ms, seq",
             {fromMs, toMs}))
         return rows;
     while (query.next())
@@ -291,7 +313,8 @@ std::vector<LinkChange> SqliteHistorySource::linkChanges(std::int64_t fromMs, st
         return rows;
     QSqlQuery query(db_);
     if (!run(query,
-            "SELECT kind, reason, time_ms FROM link_changes WHERE time_ms >= ? AND time_ms < ? "
+            "SELECT kind, reason, time_ms FROM link_changes WHERE {instrument = ? AND }time_ms >= ? AND "
+            "time_ms < ? "
             "ORDER BY time_ms, seq",
             {fromMs, toMs}))
         return rows;
@@ -309,7 +332,8 @@ std::vector<AlarmRecord> SqliteHistorySource::alarmRecords(std::int64_t fromMs, 
     QSqlQuery query(db_);
     if (!run(query,
             "SELECT action, point, user_name, time_ms, point_key, comment, until_ms, value, setpoint "
-            "FROM alarm_records WHERE time_ms >= ? AND time_ms < ? ORDER BY time_ms, seq",
+            "FROM alarm_records WHERE {instrument = ? AND }time_ms >= ? AND time_ms < ? ORDER BY time_ms, "
+            "seq",
             {fromMs, toMs}))
         return rows;
     while (query.next()) {

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QVariant>
 
+#include <optional>
 #include <string>
 
 class QSqlQuery;
@@ -34,25 +35,22 @@ public:
     std::vector<LinkChange> linkChanges(std::int64_t fromMs, std::int64_t toMs) override;
     std::vector<AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
 
-    // The shift report's reads (sqlite_report_reads.cpp). The history file
-    // holds one instrument: `instrument` is not asked for.
-    ReadingSummary readingSummary(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, const SetpointsInForce& limits, bool perMinute) override;
-    std::vector<ReadingGap> readingGaps(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) override;
-    std::int64_t usualIntervalMs(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, bool perMinute) override;
-    std::vector<MinuteRollup> readingBuckets(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, std::int64_t bucketMs) override;
-    std::vector<LinkOutage> linkOutages(
-        const std::string& instrument, std::int64_t fromMs, std::int64_t toMs) override;
-    AlarmLoad alarmLoad(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
-        std::int64_t windowMs, int floodAbove, int busyHourAbove) override;
-    AlarmHandling alarmHandling(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
-        std::int64_t longestShelfMs) override;
+    // The shift report's reads (sqlite_report_reads.cpp).
+    ReadingSummary readingSummary(int housing, std::int64_t fromMs, std::int64_t toMs,
+        const SetpointsInForce& limits, bool perMinute) override;
+    std::vector<ReadingGap> readingGaps(int housing, std::int64_t fromMs, std::int64_t toMs,
+        std::int64_t longerThanMs, bool perMinute) override;
+    std::int64_t usualIntervalMs(
+        int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute) override;
+    std::vector<MinuteRollup> readingBuckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
+    std::vector<LinkOutage> linkOutages(std::int64_t fromMs, std::int64_t toMs) override;
+    AlarmLoad alarmLoad(std::int64_t fromMs, std::int64_t toMs, std::int64_t windowMs, int floodAbove,
+        int busyHourAbove) override;
+    AlarmHandling alarmHandling(std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs) override;
 
-    std::vector<MessageRecord> messagesAtLeast(const std::string& instrument, int priority,
-        std::int64_t fromMs, std::int64_t toMs, int limit) override;
+    std::vector<MessageRecord> messagesAtLeast(
+        int priority, std::int64_t fromMs, std::int64_t toMs, int limit) override;
     std::string description() const override;
     std::string lastError() const override { return lastError_; }
     void interrupt() override { interrupt_.interrupt(); }
@@ -66,9 +64,18 @@ protected:
     // Opens the connection at the first question; false says why in lastError().
     bool ready();
 
+    // The rows of one instrument only, in a store that holds many (the
+    // archive's tables lead with `instrument`); unset for one that holds
+    // a single instrument's (the history file).
+    void setInstrument(std::string name) { instrument_ = std::move(name); }
+
 private:
     bool run(QSqlQuery& query, const char* sql, std::initializer_list<qlonglong> values);
-    bool runWith(QSqlQuery& query, const QString& sql, const QVariantList& values);
+    bool runWith(QSqlQuery& query, const QString& sql, QVariantList values);
+    // The SQL as this store takes it: each "{...}" in it kept, with its "?"
+    // bound to the instrument (inserted into `values` in their order), where
+    // an instrument is set, and dropped where none is.
+    QString scoped(const QString& sql, QVariantList& values) const;
     // The report's pieces of a reading summary.
     bool addRawSummary(ReadingSummary& into, int housing, std::int64_t fromMs, std::int64_t toMs,
         const SetpointsInForce& limits);
@@ -82,6 +89,7 @@ private:
     QString connection_;
     QSqlDatabase db_;
     std::string lastError_;
+    std::optional<std::string> instrument_;
     bool labelled_ = false;
     SqlInterrupt interrupt_;
 };

@@ -126,10 +126,10 @@ ReadingSummary summaryRow(const QSqlQuery& query)
 
 } // namespace
 
-bool SqliteHistorySource::runWith(QSqlQuery& query, const QString& sql, const QVariantList& values)
+bool SqliteHistorySource::runWith(QSqlQuery& query, const QString& sql, QVariantList values)
 {
     query.setForwardOnly(true);
-    if (query.prepare(sql)) {
+    if (query.prepare(scoped(sql, values))) {
         for (const QVariant& value : values)
             query.addBindValue(value);
         if (query.exec()) {
@@ -147,9 +147,10 @@ bool SqliteHistorySource::addRawSummary(
     if (fromMs >= toMs)
         return true;
     QSqlQuery query(db_);
-    const QString sql = QStringLiteral("SELECT %1 FROM readings WHERE housing = ? AND arrival_ms >= ? "
-                                       "AND arrival_ms < ?")
-                            .arg(QString::fromLatin1(summaryColumns).arg(QString()));
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM readings WHERE {instrument = ? AND }housing = ? AND arrival_ms >= ? "
+                       "AND arrival_ms < ?")
+            .arg(QString::fromLatin1(summaryColumns).arg(QString()));
     if (!runWith(
             query, sql, levelValues(limits) + QVariantList{housing, qlonglong(fromMs), qlonglong(toMs)}) ||
         !query.next())
@@ -162,7 +163,8 @@ std::int64_t SqliteHistorySource::lastRolledMinute(int housing, std::int64_t fro
 {
     QSqlQuery query(db_);
     if (!run(query,
-            "SELECT max(minute_ms) FROM rollups WHERE housing = ? AND minute_ms >= ? AND minute_ms < ?",
+            "SELECT max(minute_ms) FROM rollups WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? "
+            "AND minute_ms < ?",
             {housing, fromMs, toMs}) ||
         !query.next() || query.value(0).isNull())
         return -1;
@@ -189,7 +191,7 @@ bool SqliteHistorySource::addMinuteSummary(
         "max(max_humidity), sum(mean_humidity * reading_count), "
         "sum(CASE WHEN min_humidity >= ? THEN reading_count ELSE 0 END), "
         "sum(CASE WHEN min_humidity >= ? AND max_humidity < ? THEN reading_count ELSE 0 END), 0 "
-        "FROM rollups WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? AND %1")
+        "FROM rollups WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? AND minute_ms < ? AND %1")
                                  .arg(QString::fromLatin1(wholeMinute).arg(QString()));
     if (!runWith(whole, wholeSql, levelValues(limits) + range + wholeMinuteValues(limits)) || !whole.next())
         return false;
@@ -201,20 +203,20 @@ bool SqliteHistorySource::addMinuteSummary(
     add(into, part);
 
     QSqlQuery mixed(db_);
-    const QString mixedSql =
-        QStringLiteral("SELECT %1 FROM rollups m JOIN readings r ON r.housing = m.housing "
-                       "AND r.arrival_ms >= m.minute_ms AND r.arrival_ms < m.minute_ms + 60000 "
-                       "WHERE m.housing = ? AND m.minute_ms >= ? AND m.minute_ms < ? AND NOT (%2)")
-            .arg(QString::fromLatin1(summaryColumns).arg(QStringLiteral("r.")),
-                QString::fromLatin1(wholeMinute).arg(QStringLiteral("m.")));
+    const QString mixedSql = QStringLiteral(
+        "SELECT %1 FROM rollups m JOIN readings r ON {r.instrument = m.instrument AND }r.housing = m.housing "
+        "AND r.arrival_ms >= m.minute_ms AND r.arrival_ms < m.minute_ms + 60000 "
+        "WHERE {m.instrument = ? AND }m.housing = ? AND m.minute_ms >= ? AND m.minute_ms < ? AND NOT (%2)")
+                                 .arg(QString::fromLatin1(summaryColumns).arg(QStringLiteral("r.")),
+                                     QString::fromLatin1(wholeMinute).arg(QStringLiteral("m.")));
     if (!runWith(mixed, mixedSql, levelValues(limits) + range + wholeMinuteValues(limits)) || !mixed.next())
         return false;
     add(into, summaryRow(mixed));
     return true;
 }
 
-ReadingSummary SqliteHistorySource::readingSummary(const std::string&, int housing, std::int64_t fromMs,
-    std::int64_t toMs, const SetpointsInForce& limits, bool perMinute)
+ReadingSummary SqliteHistorySource::readingSummary(
+    int housing, std::int64_t fromMs, std::int64_t toMs, const SetpointsInForce& limits, bool perMinute)
 {
     ReadingSummary summary;
     if (!ready() || fromMs >= toMs)
@@ -241,9 +243,10 @@ ReadingSummary SqliteHistorySource::readingSummary(const std::string&, int housi
     // The first and last arrival, each one step of the key.
     QSqlQuery query(db_);
     for (const char* which : {"min", "max"}) {
-        const QString sql = QStringLiteral("SELECT %1(arrival_ms) FROM readings WHERE housing = ? AND "
-                                           "arrival_ms >= ? AND arrival_ms < ?")
-                                .arg(QLatin1String(which));
+        const QString sql =
+            QStringLiteral("SELECT %1(arrival_ms) FROM readings WHERE {instrument = ? AND }housing = ? AND "
+                           "arrival_ms >= ? AND arrival_ms < ?")
+                .arg(QLatin1String(which));
         if (!runWith(query, sql, {housing, qlonglong(fromMs), qlonglong(toMs)}) || !query.next())
             return ReadingSummary{};
         (which[1] == 'i' ? summary.firstMs : summary.lastMs) = query.value(0).toLongLong();
@@ -251,8 +254,8 @@ ReadingSummary SqliteHistorySource::readingSummary(const std::string&, int housi
     return summary;
 }
 
-std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int housing, std::int64_t fromMs,
-    std::int64_t toMs, std::int64_t longerThanMs, bool perMinute)
+std::vector<ReadingGap> SqliteHistorySource::readingGaps(
+    int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool perMinute)
 {
     std::vector<ReadingGap> gaps;
     if (!ready() || fromMs >= toMs)
@@ -262,7 +265,7 @@ std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int
         if (!run(query,
                 "SELECT arrival_ms, next_ms FROM (SELECT arrival_ms, "
                 "LEAD(arrival_ms) OVER (ORDER BY arrival_ms) AS next_ms FROM readings "
-                "WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ?) AS s "
+                "WHERE {instrument = ? AND }housing = ? AND arrival_ms >= ? AND arrival_ms < ?) AS s "
                 "WHERE next_ms - arrival_ms > ? ORDER BY arrival_ms",
                 {housing, from, toMs, longerThanMs}))
             return false;
@@ -283,7 +286,7 @@ std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int
     QSqlQuery candidates(db_);
     if (!run(candidates,
             "SELECT minute_ms FROM (SELECT minute_ms, LEAD(minute_ms) OVER (ORDER BY minute_ms) AS next_ms "
-            "FROM rollups WHERE housing = ? AND minute_ms >= ? AND minute_ms <= ?) AS s "
+            "FROM rollups WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? AND minute_ms <= ?) AS s "
             "WHERE next_ms - minute_ms > 60000 ORDER BY minute_ms",
             {housing, fromMs / minute * minute, last}))
         return gaps;
@@ -293,7 +296,8 @@ std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int
     QSqlQuery query(db_);
     for (std::int64_t m : minutes) {
         if (!run(query,
-                "SELECT max(arrival_ms) FROM readings WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < "
+                "SELECT max(arrival_ms) FROM readings WHERE {instrument = ? AND }housing = ? AND arrival_ms "
+                ">= ? AND arrival_ms < "
                 "?",
                 {housing, std::max(m, fromMs), m + minute}) ||
             !query.next())
@@ -302,7 +306,8 @@ std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int
             continue;
         const std::int64_t before = query.value(0).toLongLong();
         if (!run(query,
-                "SELECT min(arrival_ms) FROM readings WHERE housing = ? AND arrival_ms > ? AND arrival_ms < "
+                "SELECT min(arrival_ms) FROM readings WHERE {instrument = ? AND }housing = ? AND arrival_ms "
+                "> ? AND arrival_ms < "
                 "?",
                 {housing, before, toMs}) ||
             !query.next())
@@ -324,7 +329,7 @@ std::vector<ReadingGap> SqliteHistorySource::readingGaps(const std::string&, int
 }
 
 std::int64_t SqliteHistorySource::usualIntervalMs(
-    const std::string&, int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute)
+    int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute)
 {
     if (!ready() || fromMs >= toMs)
         return 0;
@@ -332,7 +337,8 @@ std::int64_t SqliteHistorySource::usualIntervalMs(
     if (perMinute) {
         // The most common count of readings in a minute.
         if (!run(query,
-                "SELECT reading_count FROM rollups WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? "
+                "SELECT reading_count FROM rollups WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? "
+                "AND minute_ms < ? "
                 "GROUP BY reading_count ORDER BY count(*) DESC, reading_count DESC LIMIT 1",
                 {housing, fromMs, toMs}))
             return 0;
@@ -345,7 +351,8 @@ std::int64_t SqliteHistorySource::usualIntervalMs(
     if (!run(query,
             "SELECT (next_ms - arrival_ms + 50) / 100 AS step FROM (SELECT arrival_ms, "
             "LEAD(arrival_ms) OVER (ORDER BY arrival_ms) AS next_ms FROM readings "
-            "WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ?) AS s WHERE next_ms IS NOT NULL "
+            "WHERE {instrument = ? AND }housing = ? AND arrival_ms >= ? AND arrival_ms < ?) AS s WHERE "
+            "next_ms IS NOT NULL "
             "GROUP BY (next_ms - arrival_ms + 50) / 100 ORDER BY count(*) DESC, 1 LIMIT 1",
             {housing, fromMs, toMs}))
         return 0;
@@ -353,7 +360,7 @@ std::int64_t SqliteHistorySource::usualIntervalMs(
 }
 
 std::vector<MinuteRollup> SqliteHistorySource::readingBuckets(
-    const std::string&, int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs)
+    int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs)
 {
     std::vector<MinuteRollup> buckets;
     if (!ready() || fromMs >= toMs || bucketMs <= 0)
@@ -370,11 +377,12 @@ std::vector<MinuteRollup> SqliteHistorySource::readingBuckets(
           "sum(CASE WHEN min_humidity = -1.0 THEN NULL ELSE mean_humidity * reading_count END) / "
           "sum(CASE WHEN mean_humidity IS NULL OR min_humidity = -1.0 THEN NULL ELSE reading_count END), "
           "max(water), sum(reading_count) FROM rollups "
-          "WHERE housing = ? AND minute_ms >= ? AND minute_ms < ? GROUP BY 1 ORDER BY 1"
+          "WHERE {instrument = ? AND }housing = ? AND minute_ms >= ? AND minute_ms < ? GROUP BY 1 ORDER BY 1"
         : "SELECT (arrival_ms - ?) / ?, min(NULLIF(temperature, -1.0)), max(NULLIF(temperature, -1.0)), "
           "avg(NULLIF(temperature, -1.0)), min(NULLIF(humidity, -1.0)), max(NULLIF(humidity, -1.0)), "
           "avg(NULLIF(humidity, -1.0)), max(water), count(*) FROM readings "
-          "WHERE housing = ? AND arrival_ms >= ? AND arrival_ms < ? GROUP BY 1 ORDER BY 1";
+          "WHERE {instrument = ? AND }housing = ? AND arrival_ms >= ? AND arrival_ms < ? GROUP BY 1 ORDER BY "
+          "1";
     if (!run(query, sql, {fromMs, bucketMs, housing, fromMs, toMs}))
         return buckets;
     while (query.next()) {
@@ -397,8 +405,7 @@ std::vector<MinuteRollup> SqliteHistorySource::readingBuckets(
 // A loss starts an outage unless the link was lost already; the next
 // connection of any kind ends it. The frame runs backwards so that it only
 // grows (cheap in both databases).
-std::vector<LinkOutage> SqliteHistorySource::linkOutages(
-    const std::string&, std::int64_t fromMs, std::int64_t toMs)
+std::vector<LinkOutage> SqliteHistorySource::linkOutages(std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<LinkOutage> outages;
     if (!ready() || fromMs >= toMs)
@@ -409,7 +416,7 @@ std::vector<LinkOutage> SqliteHistorySource::linkOutages(
             "LAG(kind) OVER (ORDER BY time_ms, seq) AS before, "
             "MIN(CASE WHEN kind <> 1 THEN time_ms END) OVER (ORDER BY time_ms DESC, seq DESC "
             "ROWS BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS back_ms "
-            "FROM link_changes WHERE time_ms < ?) AS c "
+            "FROM link_changes WHERE {instrument = ? AND }time_ms < ?) AS c "
             "WHERE kind = 1 AND (before IS NULL OR before <> 1) AND (back_ms IS NULL OR back_ms > ?) "
             "ORDER BY time_ms",
             {toMs, fromMs}))
@@ -421,8 +428,8 @@ std::vector<LinkOutage> SqliteHistorySource::linkOutages(
     return outages;
 }
 
-AlarmLoad SqliteHistorySource::alarmLoad(const std::string&, std::int64_t fromMs, std::int64_t toMs,
-    std::int64_t windowMs, int floodAbove, int busyHourAbove)
+AlarmLoad SqliteHistorySource::alarmLoad(
+    std::int64_t fromMs, std::int64_t toMs, std::int64_t windowMs, int floodAbove, int busyHourAbove)
 {
     AlarmLoad load;
     if (!ready() || fromMs >= toMs || windowMs <= 0)
@@ -434,7 +441,7 @@ AlarmLoad SqliteHistorySource::alarmLoad(const std::string&, std::int64_t fromMs
     if (!run(query,
             "SELECT point, count(*), max(in_minute) FROM (SELECT point, COUNT(*) OVER (PARTITION BY point "
             "ORDER BY time_ms RANGE BETWEEN CAST(60000 AS BIGINT) PRECEDING AND CURRENT ROW) AS in_minute "
-            "FROM alarm_records WHERE action = 0 AND time_ms >= ? AND time_ms < ?) AS r "
+            "FROM alarm_records WHERE {instrument = ? AND }action = 0 AND time_ms >= ? AND time_ms < ?) AS r "
             "GROUP BY point ORDER BY 2 DESC, point",
             {fromMs, toMs}))
         return AlarmLoad{};
@@ -444,11 +451,11 @@ AlarmLoad SqliteHistorySource::alarmLoad(const std::string&, std::int64_t fromMs
     if (load.points.empty())
         return load;
 
-    const QString busiest =
-        QStringLiteral("SELECT time_ms, COUNT(*) OVER (ORDER BY time_ms RANGE BETWEEN CURRENT ROW AND "
-                       "CAST(%1 AS BIGINT) FOLLOWING) AS n FROM alarm_records WHERE action = 0 "
-                       "AND time_ms >= ? AND time_ms < ? ORDER BY n DESC, time_ms LIMIT 1")
-            .arg(windowMs - 1);
+    const QString busiest = QStringLiteral(
+        "SELECT time_ms, COUNT(*) OVER (ORDER BY time_ms RANGE BETWEEN CURRENT ROW AND "
+        "CAST(%1 AS BIGINT) FOLLOWING) AS n FROM alarm_records WHERE {instrument = ? AND }action = 0 "
+        "AND time_ms >= ? AND time_ms < ? ORDER BY n DESC, time_ms LIMIT 1")
+                                .arg(windowMs - 1);
     if (!runWith(query, busiest, {qlonglong(fromMs), qlonglong(toMs)}) || !query.next())
         return AlarmLoad{};
     load.busiestFromMs = query.value(0).toLongLong();
@@ -457,7 +464,8 @@ AlarmLoad SqliteHistorySource::alarmLoad(const std::string&, std::int64_t fromMs
     for (const auto& [length, above, count] : {std::tuple{windowMs, floodAbove, &load.floodWindows},
              std::tuple{hour, busyHourAbove, &load.busyHours}}) {
         if (!run(query,
-                "SELECT count(*) FROM (SELECT (time_ms - ?) / ? AS w FROM alarm_records WHERE action = 0 "
+                "SELECT count(*) FROM (SELECT (time_ms - ?) / ? AS w FROM alarm_records WHERE {instrument = "
+                "? AND }action = 0 "
                 "AND time_ms >= ? AND time_ms < ? GROUP BY 1 HAVING count(*) > ?) AS f",
                 {fromMs, length, fromMs, toMs, above}) ||
             !query.next())
@@ -480,7 +488,7 @@ std::vector<AlarmSpan> SqliteHistorySource::spans(AlarmSpan::Kind kind, const ch
         "LAG(action) OVER (PARTITION BY point ORDER BY time_ms, seq) AS before, "
         "MIN(CASE WHEN action IN (%3) THEN time_ms END) OVER (PARTITION BY point "
         "ORDER BY time_ms DESC, seq DESC ROWS BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS end_ms "
-        "FROM alarm_records WHERE action IN (%1) AND time_ms >= ? AND time_ms < ?) AS r "
+        "FROM alarm_records WHERE {instrument = ? AND }action IN (%1) AND time_ms >= ? AND time_ms < ?) AS r "
         "WHERE action = %2 AND (before IS NULL OR before <> %2) AND (end_ms IS NULL OR end_ms > ?) "
         "ORDER BY point, time_ms")
                             .arg(QLatin1String(actions))
@@ -495,7 +503,7 @@ std::vector<AlarmSpan> SqliteHistorySource::spans(AlarmSpan::Kind kind, const ch
 }
 
 AlarmHandling SqliteHistorySource::alarmHandling(
-    const std::string&, std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs)
+    std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs)
 {
     AlarmHandling handling;
     if (!ready() || fromMs >= toMs)
@@ -505,7 +513,8 @@ AlarmHandling SqliteHistorySource::alarmHandling(
             "SELECT ack_ms - time_ms FROM (SELECT action, time_ms, MIN(CASE WHEN action = 2 THEN time_ms "
             "END) "
             "OVER (PARTITION BY point ORDER BY time_ms DESC, seq DESC ROWS BETWEEN UNBOUNDED PRECEDING "
-            "AND 1 PRECEDING) AS ack_ms FROM alarm_records WHERE action IN (0, 2) AND time_ms >= ? "
+            "AND 1 PRECEDING) AS ack_ms FROM alarm_records WHERE {instrument = ? AND }action IN (0, 2) AND "
+            "time_ms >= ? "
             "AND time_ms < ?) AS r WHERE action = 0 AND ack_ms IS NOT NULL ORDER BY 1",
             {fromMs, toMs}))
         return handling;
@@ -541,7 +550,7 @@ AlarmHandling SqliteHistorySource::alarmHandling(
 }
 
 std::vector<MessageRecord> SqliteHistorySource::messagesAtLeast(
-    const std::string&, int priority, std::int64_t fromMs, std::int64_t toMs, int limit)
+    int priority, std::int64_t fromMs, std::int64_t toMs, int limit)
 {
     std::vector<MessageRecord> rows;
     if (!ready() || fromMs >= toMs || limit <= 0)
@@ -549,7 +558,8 @@ std::vector<MessageRecord> SqliteHistorySource::messagesAtLeast(
     QSqlQuery query(db_);
     if (!run(query,
             "SELECT priority, instrument_time, arrival_ms, message_text FROM messages "
-            "WHERE arrival_ms >= ? AND arrival_ms < ? AND priority >= ? ORDER BY arrival_ms, seq LIMIT ?",
+            "WHERE {instrument = ? AND }arrival_ms >= ? AND arrival_ms < ? AND priority >= ? ORDER BY "
+            "arrival_ms, seq LIMIT ?",
             {fromMs, toMs, priority, limit}))
         return rows;
     while (query.next())

@@ -122,6 +122,8 @@ void ArchiveRecorder::DropLink()
 // Worker thread, once a second.
 void ArchiveRecorder::poll()
 {
+    if (beat_)
+        beat_->stamp();
     if (!receiving_)
         return;
     if (!linked_) {

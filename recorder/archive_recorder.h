@@ -7,6 +7,7 @@
 #include "failure_log.h"
 #include "kovevtconsumer_i.h"
 #include "kovinterface_client.h"
+#include "liveness.h"
 #include "reconnect_backoff.h"
 #include "record_keys.h"
 #include "remote_call_worker.h"
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -45,6 +47,8 @@ public:
     void stop();
 
     bool linked() const { return linked_; }
+    // Stamped by the worker at each of its rounds (once a second); before start().
+    void setBeat(std::shared_ptr<Liveness::Beat> beat) { beat_ = std::move(beat); }
 
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return receiving_; }
@@ -75,6 +79,7 @@ private:
     std::atomic<bool> everLinked_{false};
     std::atomic<std::int64_t> lastEventMs_{0};
     std::int64_t lastCheckMs_ = 0; // worker thread only
+    std::shared_ptr<Liveness::Beat> beat_;
     bool orbRunning_ = false;
 };
 

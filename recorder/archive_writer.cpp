@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -101,6 +102,11 @@ public:
 
 private:
     void log(const std::string& text) const { shared_.log(text); }
+    void alive()
+    {
+        if (options_.beat)
+            options_.beat->stamp();
+    }
     bool connect();
     bool writePending();
     void setAside(const History::Batch& rows, const std::string& why);
@@ -128,6 +134,7 @@ private:
 void WriterThread::run()
 {
     while (!shared_.stopping) {
+        alive();
         // What is held after a fatal error goes into the spool at the stop.
         if (fatal_) {
             shared_.buffer.waitFor(std::chrono::seconds(1), SIZE_MAX);
@@ -142,7 +149,8 @@ void WriterThread::run()
             break;
         if (!store_.isOpen() && (backoff_.msUntilTry() > 0 || !connect()))
             continue;
-        while (writePending() && !shared_.stopping && shared_.buffer.size() >= options_.batchRows) {}
+        while (writePending() && !shared_.stopping && shared_.buffer.size() >= options_.batchRows)
+            alive();
         reportThinned();
     }
     finish();
@@ -150,7 +158,13 @@ void WriterThread::run()
 
 bool WriterThread::connect()
 {
+    // Opening may wait on another recorder's creation lock, or upgrade an
+    // archive's tables: minutes for a large one, and no hang.
+    std::optional<Liveness::Beat::Excuse> excuse;
+    if (options_.beat)
+        excuse.emplace(*options_.beat);
     const ArchiveStore::Outcome outcome = store_.open();
+    excuse.reset();
     const std::string where = options_.address.label();
     switch (outcome) {
     case ArchiveStore::Outcome::Ok:

@@ -2,6 +2,7 @@
 
 #include "archive_address.h"
 #include "archive_buffer.h"
+#include "liveness.h"
 
 #include <atomic>
 #include <chrono>
@@ -46,6 +47,8 @@ public:
         std::string refusedPath;
         std::function<void(const std::string&)> log;        // any thread, one at a time
         std::function<void(int, const std::string&)> fatal; // writer thread
+        // Stamped by the writer thread each time round (null: none).
+        std::shared_ptr<Liveness::Beat> beat;
     };
 
     explicit ArchiveWriter(Options options);

@@ -4,13 +4,16 @@
 // newer, 3 the server refused the role or password, 4 no such database.
 #include "archive_recorder.h"
 #include "archive_writer.h"
+#include "liveness.h"
 #include "recorder_options.h"
+#include "service_notifier.h"
 #include "signal_quit.h"
 #include "state_folder.h"
 
 #include <ace/Log_Msg.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +54,10 @@ int main(int argc, char** argv)
     ACE_LOG_MSG->priority_mask(
         ACE_LOG_MSG->priority_mask(ACE_Log_Msg::PROCESS) & ~LM_DEBUG & ~LM_TRACE, ACE_Log_Msg::PROCESS);
 
+    // Each worker stamps its beat; systemd's watchdog is told all is well
+    // only while every one does.
+    Recorder::Liveness liveness;
+    Recorder::ServiceNotifier service(liveness, say);
     Recorder::ArchiveWriter::Options writerOptions;
     writerOptions.address = options->archive;
     writerOptions.instrument = options->instrument;
@@ -59,6 +66,7 @@ int main(int argc, char** argv)
     writerOptions.spoolPath = state.spoolPath();
     writerOptions.refusedPath = state.refusedPath();
     writerOptions.log = say;
+    writerOptions.beat = liveness.add("archive writer");
     writerOptions.fatal = [&app](int status, const std::string&) {
         QMetaObject::invokeMethod(
             &app, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
@@ -67,12 +75,20 @@ int main(int argc, char** argv)
     writer.start();
 
     Recorder::ArchiveRecorder recorder(options->words, writer, say);
+    recorder.setBeat(liveness.add("link worker"));
     if (!recorder.start())
         return 1;
     SignalQuit quit([] { QCoreApplication::exit(0); });
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&service] { service.tick(); });
+    if (const auto period = service.watchdogPeriod(); period.count() > 0)
+        watchdog.start(period);
+    service.ready();
     const int status = app.exec();
 
     // Nothing more comes in; then what is held is written.
+    watchdog.stop();
+    service.stopping();
     recorder.stop();
     const bool complete = writer.stop(std::chrono::seconds(5));
     say(std::string("stopped; ") + std::to_string(writer.written()) + " rows written this run" +

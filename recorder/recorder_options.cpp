@@ -1,9 +1,9 @@
 #include "recorder_options.h"
 
 #include "command_options.h"
+#include "instrument_name.h"
 #include "state_folder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -48,16 +48,6 @@ bool wholeNumber(const std::string& text, unsigned long long least, unsigned lon
 }
 
 } // namespace
-
-bool RecorderOptions::validInstrument(const std::string& name)
-{
-    if (name.empty() || name.size() > 64)
-        return false;
-    for (char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
-            return false;
-    return true;
-}
 
 std::string RecorderOptions::usage()
 {
@@ -110,11 +100,9 @@ std::optional<RecorderOptions> RecorderOptions::parse(int argc, char** argv, std
     for (std::string& word : rest)
         words.push_back(word.data());
     options.words = CommandWords::fromCommandLine(static_cast<int>(words.size()), words.data());
-    const std::vector<std::string>& given = options.words.words();
-    const std::string criteria = !given.empty() && given.front()[0] != '-' ? given.front() : "KOV";
-    options.instrument = command.value("instrument", criteria);
-    if (!validInstrument(options.instrument)) {
-        error = "--instrument must be 1 to 64 letters, digits, '.', '_' or '-'";
+    options.instrument = command.value("instrument", InstrumentName::fromWords(options.words.words()));
+    if (!InstrumentName::valid(options.instrument)) {
+        error = std::string("--instrument must be ") + InstrumentName::rule;
         return std::nullopt;
     }
     return options;

@@ -33,8 +33,6 @@ struct RecorderOptions {
     static std::optional<RecorderOptions> parse(int argc, char** argv, std::string& error);
     // What --help prints; after an error, on standard error.
     static std::string usage();
-    // Names go into every row, commands and mail: kept to a safe alphabet.
-    static bool validInstrument(const std::string& name);
 };
 
 } // namespace Recorder

@@ -118,14 +118,13 @@ private:
             h.setpoints = source_.setpoints(housing, from, to);
             if (!ok())
                 return false;
-            h.usualIntervalMs = source_.usualIntervalMs(request_.instrument, housing, from, to, perMinute);
+            h.usualIntervalMs = source_.usualIntervalMs(housing, from, to, perMinute);
             if (!ok())
                 return false;
             double sumT = 0, sumRh = 0;
             bool any = false;
             for (const auto& [set, end] : stretches(h.setpoints, from, to)) {
-                const ReadingSummary s =
-                    source_.readingSummary(request_.instrument, housing, set.sinceMs, end, set, perMinute);
+                const ReadingSummary s = source_.readingSummary(housing, set.sinceMs, end, set, perMinute);
                 if (!ok())
                     return false;
                 h.readings += s.readings;
@@ -148,7 +147,7 @@ private:
                 h.expected = f_.coveredMs() / h.usualIntervalMs;
             if (!step(25 + housing * 27, Housing::names[housing]))
                 return false;
-            h.trend = source_.readingBuckets(request_.instrument, housing, from, to, trendBucketMs(request_));
+            h.trend = source_.readingBuckets(housing, from, to, trendBucketMs(request_));
             if (!ok())
                 return false;
         }
@@ -159,8 +158,7 @@ private:
     {
         const std::int64_t from = request_.fromMs, end = coveredEnd();
         const std::int64_t limit = request_.staleMs;
-        std::vector<ReadingGap> inside =
-            source_.readingGaps(request_.instrument, housing, from, request_.toMs, limit, perMinute);
+        std::vector<ReadingGap> inside = source_.readingGaps(housing, from, request_.toMs, limit, perMinute);
         if (!ok())
             return false;
         if (!any) {
@@ -182,8 +180,7 @@ private:
 
     bool link()
     {
-        const std::vector<LinkOutage> all =
-            source_.linkOutages(request_.instrument, request_.fromMs, request_.toMs);
+        const std::vector<LinkOutage> all = source_.linkOutages(request_.fromMs, request_.toMs);
         if (!ok())
             return false;
         const std::int64_t end = coveredEnd();
@@ -216,8 +213,7 @@ private:
     bool alarms()
     {
         const std::int64_t from = request_.fromMs, to = request_.toMs;
-        const AlarmLoad load =
-            source_.alarmLoad(request_.instrument, from, to, floodWindowMs, floodAbove, busyHourAbove);
+        const AlarmLoad load = source_.alarmLoad(from, to, floodWindowMs, floodAbove, busyHourAbove);
         if (!ok())
             return false;
         for (const PointRaises& p : load.points) {
@@ -246,7 +242,7 @@ private:
 
         if (!step(72, "alarm handling"))
             return false;
-        const AlarmHandling handling = source_.alarmHandling(request_.instrument, from, to, longestShelfMs);
+        const AlarmHandling handling = source_.alarmHandling(from, to, longestShelfMs);
         if (!ok())
             return false;
         const std::vector<std::int64_t>& acks = handling.acknowledgeMs;
@@ -305,8 +301,7 @@ private:
         if (!ok())
             return false;
         static const char* const priorities[] = {"message", "warning", "alarm message"};
-        for (const MessageRecord& m :
-            source_.messagesAtLeast(request_.instrument, 1, from, to, int(limit) + 1))
+        for (const MessageRecord& m : source_.messagesAtLeast(1, from, to, int(limit) + 1))
             rows.push_back({m.arrivalMs, priorities[std::clamp(m.priority, 0, 2)], m.text, "", ""});
         if (!ok())
             return false;

@@ -1,6 +1,7 @@
 #include "report_options.h"
 
 #include "command_options.h"
+#include "instrument_name.h"
 #include "utc_time.h"
 
 #include <cstdio>
@@ -23,7 +24,9 @@ CommandOptions commandOptions()
             {"archive", "ADDRESS",
                 "The archive to read: postgresql://USER@HOST:PORT/DB (password from PGPASSWORD or "
                 "~/.pgpass) or sqlite:PATH."},
-            {"instrument", "NAME", "The instrument the report is about (default KOV)."},
+            {"instrument", "NAME",
+                "The instrument the report is about, whose rows are read from the archive (default "
+                "KOV)."},
             {"from", "UTC", "The range's start."},
             {"to", "UTC", "The range's end."},
             {"last", "LENGTH", "The range's length: 8h, 24h, 7d, ... (at most 366d)."},
@@ -99,8 +102,8 @@ std::optional<ReportOptions> ReportOptions::parse(
             return std::nullopt;
     }
     options.instrument = command.value("instrument", options.instrument);
-    if (options.instrument.empty()) {
-        error = "--instrument names no instrument";
+    if (!InstrumentName::valid(options.instrument)) {
+        error = std::string("--instrument must be ") + InstrumentName::rule;
         return std::nullopt;
     }
     options.out = command.value("out");

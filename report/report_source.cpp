@@ -10,7 +10,7 @@ namespace Report {
 std::unique_ptr<History::HistorySource> openSource(const ReportOptions& options, std::string& error)
 {
     if (options.archive) {
-        auto archive = std::make_unique<History::PostgresHistorySource>(*options.archive);
+        auto archive = std::make_unique<History::PostgresHistorySource>(*options.archive, options.instrument);
         if (!archive->reachable()) {
             error = "cannot read the " + options.archive->label() + ": " + archive->lastError();
             return nullptr;

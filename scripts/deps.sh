@@ -2,7 +2,8 @@
 # Debian packages the project builds, tests, runs and packages with. Sourced by
 # the other scripts, each of which asks for the lists it needs.
 
-# Building kovclient and kovsim (KOV_BUILD_TESTS=OFF needs no more).
+# Building kovclient, kovsim and kovrecorder (KOV_BUILD_TESTS=OFF needs no
+# more); libsystemd-dev for the recorder's sd_notify (readiness, watchdog).
 KOV_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   libace-dev
@@ -10,6 +11,7 @@ KOV_BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-multimedia-dev
   libqcustomplot-dev
   libsqlite3-dev libpq-dev
+  libsystemd-dev
 )
 # Running them on this machine: a private naming service (omniNames, nameclt)
 # and, without a display, a private desktop driven through the accessibility bus.

@@ -9,6 +9,7 @@
 #include "history_recorder.h"
 #include "history_settings.h"
 #include "history_source_factory.h"
+#include "instrument_name.h"
 #include "link_state.h"
 #include "log_file.h"
 #include "message_boxes.h"
@@ -73,6 +74,10 @@ void CKovClientApp::closeReception()
 int CKovClientApp::InitInstance()
 {
     settings_.openDefaultConfig();
+    std::string problem;
+    instrument_ = InstrumentName::load(settings_, InstrumentName::fromWords(words_.words()), &problem);
+    if (!problem.empty())
+        ACE_ERROR((LM_WARNING, "%s\n", problem.c_str()));
     for (int housing = 0; housing < Housing::count; ++housing)
         store_.loadSetpoints(Housing::configNames[housing], housing);
     timing_ = ClientTiming::read(settings_);
@@ -170,7 +175,8 @@ HistorySourceFactory CKovClientApp::historySourceFactory()
             },
             Qt::QueuedConnection);
     };
-    return History::HistorySourceFactory(ArchiveSettings::load(settings_).address, path, notice).function();
+    return History::HistorySourceFactory(ArchiveSettings::load(settings_).address, instrument_, path, notice)
+        .function();
 }
 
 void CKovClientApp::emitLink(History::LinkEvent kind, std::string reason)

@@ -77,6 +77,7 @@ public:
     bool storeSetpoints() override;
     // The trends window and the journal read the history file through this.
     HistorySourceFactory historySourceFactory() override;
+    std::string instrument() const override { return instrument_; }
     int reconnectSecondsLeft() const override;
 
     // ConsumerHost (ORB threads)
@@ -117,6 +118,7 @@ private:
     AlarmSetpoints setpoints_[Housing::count];
     SetpointStore store_;
     const CommandWords words_;
+    std::string instrument_ = "KOV"; // KOV-INSTRUMENT, read with the settings
 
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<HistoryRecorder> history_;

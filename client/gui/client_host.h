@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 struct AlarmSetpoints;
 class AlarmCentre;
@@ -52,6 +53,9 @@ public:
     // How the trends and the journal read the history; empty when there is
     // none, and the windows then show the live data only.
     virtual HistorySourceFactory historySourceFactory() { return {}; }
+    // The instrument's name in the shared archive (KOV-INSTRUMENT, else the
+    // criteria): whose rows the windows read there and the report names.
+    virtual std::string instrument() const { return "KOV"; }
     // Seconds until the next automatic reconnect; 0 when none is planned.
     virtual int reconnectSecondsLeft() const { return 0; }
 };

@@ -91,6 +91,7 @@ bool CKovClientDialog::Create()
     status_ = std::make_unique<CKovStatusDialog>(*link, this);
     status_->Create();
     status_->setHistorySource(host_.historySourceFactory());
+    status_->setInstrument(host_.instrument());
     alarms_[0] = std::make_unique<CAlarmDialog>(host_, this);
     alarms_[0]->Create(QStringLiteral("KOV Electronics Housing Setpoints"), &host_.setpoints(0));
     alarms_[1] = std::make_unique<CAlarmDialog>(host_, this);

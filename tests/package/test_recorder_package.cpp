@@ -32,10 +32,13 @@ TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
     EXPECT_NE(
         conffiles.text(ChildProcess::Stream::Output).find("/etc/default/kovrecorder"), std::string::npos);
 
-    // The state folder keeps what a stop held for the next start.
+    // The state folder keeps what a stop held for the next start; systemd
+    // restarts a recorder that stops telling its watchdog.
     QFile unit(root.path() + "/usr/lib/systemd/system/kovrecorder.service");
     ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(unit.readAll().contains("\nStateDirectory=kovrecorder\n"));
+    const QByteArray text = unit.readAll();
+    for (const char* line : {"\nStateDirectory=kovrecorder\n", "\nType=notify\n", "\nWatchdogSec=30\n"})
+        EXPECT_TRUE(text.contains(line)) << line;
 
     ChildProcess help((root.path() + "/usr/bin/kovrecorder").toStdString(), {"--help"});
     EXPECT_EQ(help.waitForExit(30s), 0);

@@ -130,7 +130,7 @@ TEST_F(RecorderArchive, FillsTheArchiveTheTrendsRead)
     EXPECT_EQ(rec->terminate(10s), 0);
 
     std::string error;
-    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error));
+    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error), "KOV");
     const auto electronics = source.readings(0, 0, always);
     ASSERT_EQ(electronics.size(), 2u) << source.lastError();
     EXPECT_DOUBLE_EQ(electronics[0].temperature, 21.5);
@@ -217,6 +217,34 @@ TEST_F(RecorderArchive, TwoRecordersOnOneArchiveWriteEachRowOnce)
     EXPECT_EQ(rowsOnceSettled("readings", 300, 20s), 300);
     EXPECT_EQ(db_->query("SELECT count(DISTINCT temperature) FROM readings"), "300");
     EXPECT_EQ(rowsOnceSettled("messages", 1, 5s), 1);
+}
+
+// kovsim hands both the same events: the same keys, told apart by the
+// instrument alone.
+TEST_F(RecorderArchive, TwoInstrumentsWithTheSameTimesKeepEveryRow)
+{
+    const TempDir otherState;
+    auto first = recorder(db_->url(), {"--instrument", "A"});
+    auto second = recorder(db_->url(), {"--instrument", "B"}, &otherState);
+    startSimulator({"--scenario", "none"}, 2);
+    for (int i = 0; i < 200; ++i)
+        sim_->send("push reading " + std::to_string(i % 2) + " " + std::to_string(i) + " 40 0");
+    sim_->send("push message warning Humidity rising");
+    EXPECT_EQ(rowsOnceSettled("readings", 400, 20s), 400);
+    EXPECT_EQ(rowsOnceSettled("messages", 2, 5s), 2);
+    EXPECT_EQ(
+        db_->query("SELECT string_agg(instrument || ':' || n || ':' || d, ',' ORDER BY instrument) FROM "
+                   "(SELECT instrument, count(*) AS n, count(DISTINCT temperature) AS d FROM readings "
+                   "GROUP BY instrument) AS r"),
+        "A:200:200,B:200:200");
+    EXPECT_EQ(db_->query("SELECT count(DISTINCT (housing, arrival_ms, seq)) FROM readings"), "200");
+    std::string error;
+    const auto address = *History::ArchiveAddress::parse(db_->url(), error);
+    for (const char* instrument : {"A", "B"}) {
+        History::PostgresHistorySource source(address, instrument);
+        EXPECT_EQ(source.readings(0, 0, always).size(), 100u) << instrument << source.lastError();
+        EXPECT_EQ(source.messages(0, always).size(), 1u) << instrument;
+    }
 }
 
 TEST_F(RecorderArchive, ADroppedLinkIsRecordedAndHealsItself)
@@ -321,8 +349,8 @@ TEST_F(RecorderArchive, LongTextsDuringAnOutageStayWithinTheByteBound)
 TEST_F(RecorderArchive, TheWindowsReadTheArchiveOrElseTheLocalFileSayingSoOnce)
 {
     std::vector<std::string> notices;
-    const History::HistorySourceFactory factory(
-        db_->url(), "/nonexistent/kovhistory.db", [&](const std::string& text) { notices.push_back(text); });
+    const History::HistorySourceFactory factory(db_->url(), "KOV", "/nonexistent/kovhistory.db",
+        [&](const std::string& text) { notices.push_back(text); });
     const auto make = factory.function();
     EXPECT_EQ(make()->description(), "archive kov@127.0.0.1:" + std::to_string(db_->port()) + "/kov");
     db_->stop();
@@ -349,7 +377,7 @@ TEST_F(RecorderArchive, AnOlderArchiveIsBroughtUpToDateInPlace)
 
         std::string error;
         const auto address = *History::ArchiveAddress::parse(url, error);
-        Recorder::ArchiveStore store(address, "upgrade"), second(address, "second");
+        Recorder::ArchiveStore store(address, "upgrade", "A"), second(address, "second", "A");
         ASSERT_EQ(store.open(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
         EXPECT_EQ(store.upgradedFrom(), 1);
         ASSERT_EQ(second.open(), Recorder::ArchiveStore::Outcome::Ok) << second.lastError();
@@ -367,7 +395,7 @@ TEST_F(RecorderArchive, AnOlderArchiveIsBroughtUpToDateInPlace)
         store.close();
         second.close();
 
-        History::PostgresHistorySource source(address);
+        History::PostgresHistorySource source(address, "A");
         const auto electronics = source.readings(0, 0, always);
         ASSERT_EQ(electronics.size(), 4u) << source.lastError();
         EXPECT_EQ(source.readings(1, 0, always).size(), 1u);
@@ -375,15 +403,56 @@ TEST_F(RecorderArchive, AnOlderArchiveIsBroughtUpToDateInPlace)
     }
 }
 
+// The last archive of one instrument, every table filled, meets its first
+// recorder that names one: every row kept, each now the named instrument's,
+// and the next instrument starts beside them.
+TEST_F(RecorderArchive, AnArchiveOfOneInstrumentBecomesTheFirstNamedOnesInPlace)
+{
+    const char* tables[] = {
+        "readings", "rollups", "messages", "setpoint_changes", "link_changes", "alarm_records"};
+    for (const std::string& statement : archiveV3Statements(50))
+        db_->query(statement);
+    auto rec = recorder(db_->url(), {"--instrument", "A"});
+    ASSERT_TRUE(rec->waitForLine(ChildProcess::Stream::Error, "recording into", 15s))
+        << rec->text(ChildProcess::Stream::Error);
+    EXPECT_EQ(rec->terminate(10s), 0);
+    const TempDir otherState;
+    auto next = recorder(db_->url(), {"--instrument", "B"}, &otherState);
+    ASSERT_TRUE(next->waitForLine(ChildProcess::Stream::Error, "recording into", 15s));
+    EXPECT_EQ(next->terminate(10s), 0);
+
+    EXPECT_EQ(db_->query("SELECT max(version) FROM schema_version"), std::to_string(HistorySchema::version));
+    for (const char* table : tables) {
+        const std::string time = std::string(table) == "readings" ? "arrival_ms"
+            : std::string(table) == "messages"                    ? "arrival_ms"
+            : std::string(table) == "rollups"                     ? "minute_ms"
+                                                                  : "time_ms";
+        EXPECT_EQ(db_->query(std::string("SELECT string_agg(instrument || ':' || n, ',') FROM (SELECT "
+                                         "instrument, count(*) AS n FROM ") +
+                      table + " WHERE " + time + " < 1800000000000 GROUP BY instrument) AS r"),
+            "A:50")
+            << table;
+    }
+    std::string error;
+    const auto address = *History::ArchiveAddress::parse(db_->url(), error);
+    History::PostgresHistorySource a(address, "A"), b(address, "B");
+    EXPECT_EQ(a.readings(0, 0, always).size(), 50u) << a.lastError();
+    EXPECT_EQ(a.alarmRecords(0, always).size(), 50u) << a.lastError();
+    EXPECT_EQ(a.setpointChanges(0, always).size(), 50u) << a.lastError();
+    EXPECT_TRUE(b.readings(0, 0, always).empty()) << b.lastError();
+    EXPECT_TRUE(b.alarmRecords(0, always).empty()) << b.lastError();
+}
+
 // A reader waiting on the server (a trend being read at exit) is ended at
 // once from another thread.
 TEST_F(RecorderArchive, AReaderWaitingOnTheServerIsInterrupted)
 {
-    db_->query("CREATE VIEW readings AS SELECT 0::smallint AS housing, 0::bigint AS arrival_ms, "
+    db_->query("CREATE VIEW readings AS SELECT 'KOV'::text AS instrument, 0::smallint AS housing, "
+               "0::bigint AS arrival_ms, "
                "0::bigint AS reading_time, 0.0::float8 AS temperature, 0.0::float8 AS humidity, "
                "0::smallint AS water FROM pg_sleep(60)");
     std::string error;
-    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error));
+    History::PostgresHistorySource source(*History::ArchiveAddress::parse(db_->url(), error), "KOV");
     ASSERT_TRUE(source.reachable()) << source.lastError();
     std::atomic<bool> waiting{true};
     std::thread interrupter([&] {

@@ -1,19 +1,30 @@
 // The recorder's parts that need no server: archive names, the keys of
-// rows, the buffer's bounds, the spool file and the command line.
+// rows, the buffer's bounds, the spool file, the command line and what
+// systemd is told.
 #include "archive_address.h"
 #include "archive_buffer.h"
 #include "child_process.h"
 #include "history_source_factory.h"
+#include "liveness.h"
 #include "record_keys.h"
+#include "service_notifier.h"
 #include "spool_file.h"
 #include "state_folder.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -74,8 +85,8 @@ TEST(ArchiveAddress, NoMessageQuotesThePasswordWhateverTheText)
         EXPECT_EQ(error.find(c.secret), std::string::npos) << error;
         EXPECT_NE(error.find(c.shown), std::string::npos) << c.text << ": " << error;
         std::vector<std::string> notices;
-        const History::HistorySourceFactory factory(
-            c.text, "/nonexistent/kovhistory.db", [&](const std::string& text) { notices.push_back(text); });
+        const History::HistorySourceFactory factory(c.text, "KOV", "/nonexistent/kovhistory.db",
+            [&](const std::string& text) { notices.push_back(text); });
         ASSERT_EQ(notices.size(), 1u) << c.text;
         EXPECT_EQ(notices[0].find(c.secret), std::string::npos) << notices[0];
     }
@@ -282,6 +293,138 @@ TEST(RecorderCommandLine, RefusesWhatItCannotUseAndSaysWhy)
     EXPECT_EQ(mistyped.waitForExit(10s), 1);
     EXPECT_NE(
         mistyped.text(ChildProcess::Stream::Error).find("Usage: kovrecorder [options]"), std::string::npos);
+}
+
+// systemd's end of sd_notify: a datagram socket at the path NOTIFY_SOCKET
+// names, read by the test.
+class NotifySocket {
+public:
+    NotifySocket() : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = dir_.file("notify");
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("no notify socket at " + path);
+        ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    }
+    ~NotifySocket()
+    {
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("WATCHDOG_USEC");
+        ::close(fd_);
+    }
+    NotifySocket(const NotifySocket&) = delete;
+    NotifySocket& operator=(const NotifySocket&) = delete;
+
+    // The next message within `limit`, or nothing.
+    std::optional<std::string> next(std::chrono::milliseconds limit = 0ms)
+    {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, static_cast<int>(limit.count())) != 1)
+            return std::nullopt;
+        char text[256];
+        const ssize_t got = ::recv(fd_, text, sizeof text, 0);
+        return got > 0 ? std::optional<std::string>(std::string(text, static_cast<std::size_t>(got)))
+                       : std::nullopt;
+    }
+
+    // Until a message that is `wanted`, skipping others, within `limit`.
+    bool awaits(const std::string& wanted, std::chrono::milliseconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now())
+            if (next(std::chrono::duration_cast<std::chrono::milliseconds>(end - now)) == wanted)
+                return true;
+        return false;
+    }
+
+private:
+    TempDir dir_;
+    int fd_;
+};
+
+// A worker that stops stamping stops the pings, whichever it is; a long
+// step it is excused for does not, and neither does a worker that ended.
+TEST(ServiceNotifier, AHungWorkerStopsTheWatchdogPings)
+{
+    NotifySocket socket;
+    std::int64_t now = 0;
+    Recorder::Liveness liveness([&now] { return now; });
+    auto writer = liveness.add("archive writer");
+    auto link = liveness.add("link worker");
+    std::vector<std::string> said;
+    Recorder::ServiceNotifier service(liveness, [&](const std::string& text) { said.push_back(text); });
+    service.ready();
+    EXPECT_EQ(socket.next(), "READY=1");
+
+    struct Step {
+        std::int64_t atMs;
+        bool writerStamps, linkStamps;
+        bool pinged;
+    };
+    const Step steps[] = {
+        {10000, true, true, true},
+        {25000, false, true, true},  // the writer's last stamp 15 s ago
+        {31000, false, true, false}, // 21 s: hung
+        {45000, false, true, false},
+        {46000, true, true, true}, // it got on again
+        {70000, false, true, false},
+    };
+    for (const Step& step : steps) {
+        now = step.atMs;
+        if (step.writerStamps)
+            writer->stamp();
+        if (step.linkStamps)
+            link->stamp();
+        EXPECT_EQ(service.tick(), step.pinged) << step.atMs;
+        EXPECT_EQ(socket.next(), step.pinged ? std::optional<std::string>("WATCHDOG=1") : std::nullopt)
+            << step.atMs;
+    }
+    ASSERT_EQ(said.size(), 3u); // stalled, got on, stalled: once each
+    EXPECT_NE(said[0].find("archive writer"), std::string::npos) << said[0];
+    EXPECT_EQ(said[0].find("link worker"), std::string::npos) << said[0];
+
+    {
+        Recorder::Liveness::Beat::Excuse upgrading(*writer);
+        now = 200000;
+        link->stamp();
+        EXPECT_TRUE(service.tick()) << "an excused step counted as a hang";
+    }
+    link.reset(); // its worker ended
+    now = 215000;
+    EXPECT_TRUE(service.tick()) << "the excuse's end is progress; an ended worker is none";
+    service.stopping();
+    EXPECT_TRUE(socket.awaits("STOPPING=1", 1s));
+}
+
+TEST(ServiceNotifier, OutsideSystemdNothingIsSentAndNoWatchdogIsDue)
+{
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("WATCHDOG_USEC");
+    Recorder::Liveness liveness;
+    Recorder::ServiceNotifier service(liveness);
+    EXPECT_FALSE(service.tick());
+    EXPECT_EQ(service.watchdogPeriod().count(), 0);
+    ::setenv("WATCHDOG_USEC", "30000000", 1);
+    EXPECT_EQ(service.watchdogPeriod(), 15s);
+    ::unsetenv("WATCHDOG_USEC");
+}
+
+// The program under a stand-in for systemd: ready once it records, the
+// watchdog told while its workers get on, stopping at SIGTERM.
+TEST(ServiceNotifier, TheRecorderTellsSystemdItsState)
+{
+    TempDir dir;
+    NotifySocket socket;
+    ::setenv("WATCHDOG_USEC", "400000", 1);
+    ChildProcess recorder(KOV_RECORDER_PATH,
+        {"--archive", "sqlite:" + dir.file("archive.db"), "--state-dir", dir.file("state"), "KOV"});
+    EXPECT_TRUE(socket.awaits("READY=1", 15s)) << recorder.text(ChildProcess::Stream::Error);
+    EXPECT_TRUE(socket.awaits("WATCHDOG=1", 5s));
+    EXPECT_EQ(recorder.terminate(10s), 0);
+    EXPECT_TRUE(socket.awaits("STOPPING=1", 1s));
 }
 
 } // namespace

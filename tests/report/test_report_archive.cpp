@@ -20,8 +20,8 @@ namespace {
 
 // The recorder's store writes no setpoints and no alarm records yet: they
 // go in as the history file's writer puts them in its tables.
-bool addSetpointsAndAlarms(
-    const History::ArchiveAddress& address, const History::Batch& batch, std::string& error)
+bool addSetpointsAndAlarms(const History::ArchiveAddress& address, const std::string& instrument,
+    const History::Batch& batch, std::string& error)
 {
     bool ok = true;
     {
@@ -33,18 +33,20 @@ bool addSetpointsAndAlarms(
                 break;
             QSqlQuery query(db);
             if (const auto* c = std::get_if<History::SetpointChange>(&event)) {
-                query.prepare(QStringLiteral("INSERT INTO setpoint_changes (time_ms, seq, housing, setpoint, "
-                                             "old_value, new_value) VALUES (?, ?, ?, ?, ?, ?)"));
-                for (const QVariant& v :
-                    {QVariant(qlonglong(c->timeMs)), QVariant(seq[c->timeMs]++), QVariant(c->housing),
-                        QVariant(int(c->which)), QVariant(c->oldValue), QVariant(c->newValue)})
+                query.prepare(
+                    QStringLiteral("INSERT INTO setpoint_changes (instrument, time_ms, seq, housing, "
+                                   "setpoint, old_value, new_value) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+                for (const QVariant& v : {QVariant(QString::fromStdString(instrument)),
+                         QVariant(qlonglong(c->timeMs)), QVariant(seq[c->timeMs]++), QVariant(c->housing),
+                         QVariant(int(c->which)), QVariant(c->oldValue), QVariant(c->newValue)})
                     query.addBindValue(v);
             } else if (const auto* a = std::get_if<History::AlarmRecord>(&event)) {
                 query.prepare(
-                    QStringLiteral("INSERT INTO alarm_records (time_ms, seq, action, point, user_name) "
-                                   "VALUES (?, ?, ?, ?, ?)"));
-                for (const QVariant& v : {QVariant(qlonglong(a->timeMs)), QVariant(seq[a->timeMs]++),
-                         QVariant(int(a->action)), QVariant(QString::fromStdString(a->point)),
+                    QStringLiteral("INSERT INTO alarm_records (instrument, time_ms, seq, action, point, "
+                                   "user_name) VALUES (?, ?, ?, ?, ?, ?)"));
+                for (const QVariant& v : {QVariant(QString::fromStdString(instrument)),
+                         QVariant(qlonglong(a->timeMs)), QVariant(seq[a->timeMs]++), QVariant(int(a->action)),
+                         QVariant(QString::fromStdString(a->point)),
                          QVariant(QString::fromStdString(a->user))})
                     query.addBindValue(v);
             } else {
@@ -72,15 +74,18 @@ TEST(ReportArchive, FiguresAreTheKnownAnswers)
     std::string error;
     const auto address = History::ArchiveAddress::parse(db.url(), error);
     ASSERT_TRUE(address) << error;
-    {
-        Recorder::ArchiveStore store(*address, "report_archive_writer");
+    // A second instrument's identical day beside it: counted in, it would
+    // double every figure.
+    for (const char* instrument : {"KOV", "KOV-2"}) {
+        Recorder::ArchiveStore store(
+            *address, std::string("report_archive_writer_") + instrument, instrument);
         ASSERT_EQ(store.open(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
         ASSERT_EQ(store.write(MadeUpHistory::day()), Recorder::ArchiveStore::Outcome::Ok)
             << store.lastError();
         ASSERT_EQ(store.finishRollups(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
+        ASSERT_TRUE(addSetpointsAndAlarms(*address, instrument, MadeUpHistory::day(), error)) << error;
     }
-    ASSERT_TRUE(addSetpointsAndAlarms(*address, MadeUpHistory::day(), error)) << error;
-    History::PostgresHistorySource source(*address);
+    History::PostgresHistorySource source(*address, "KOV");
     ASSERT_TRUE(source.reachable()) << source.lastError();
     for (const bool perMinute : {false, true}) {
         Report::Figures figures;

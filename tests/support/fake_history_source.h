@@ -30,23 +30,22 @@ public:
     std::vector<History::AlarmRecord> alarmRecords(std::int64_t fromMs, std::int64_t toMs) override;
     // The shift report's reads, computed here from the same readings and
     // lists (fake_report_reads.cpp); exact whether per minute or not.
-    History::ReadingSummary readingSummary(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, const History::SetpointsInForce& limits, bool perMinute) override;
-    std::vector<History::ReadingGap> readingGaps(const std::string& instrument, int housing,
-        std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool perMinute) override;
-    std::int64_t usualIntervalMs(const std::string& instrument, int housing, std::int64_t fromMs,
-        std::int64_t toMs, bool perMinute) override;
-    std::vector<History::MinuteRollup> readingBuckets(const std::string& instrument, int housing,
-        std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
-    std::vector<History::LinkOutage> linkOutages(
-        const std::string& instrument, std::int64_t fromMs, std::int64_t toMs) override;
-    History::AlarmLoad alarmLoad(const std::string& instrument, std::int64_t fromMs, std::int64_t toMs,
-        std::int64_t windowMs, int floodAbove, int busyHourAbove) override;
-    History::AlarmHandling alarmHandling(const std::string& instrument, std::int64_t fromMs,
-        std::int64_t toMs, std::int64_t longestShelfMs) override;
+    History::ReadingSummary readingSummary(int housing, std::int64_t fromMs, std::int64_t toMs,
+        const History::SetpointsInForce& limits, bool perMinute) override;
+    std::vector<History::ReadingGap> readingGaps(int housing, std::int64_t fromMs, std::int64_t toMs,
+        std::int64_t longerThanMs, bool perMinute) override;
+    std::int64_t usualIntervalMs(
+        int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute) override;
+    std::vector<History::MinuteRollup> readingBuckets(
+        int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs) override;
+    std::vector<History::LinkOutage> linkOutages(std::int64_t fromMs, std::int64_t toMs) override;
+    History::AlarmLoad alarmLoad(std::int64_t fromMs, std::int64_t toMs, std::int64_t windowMs,
+        int floodAbove, int busyHourAbove) override;
+    History::AlarmHandling alarmHandling(
+        std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs) override;
 
-    std::vector<History::MessageRecord> messagesAtLeast(const std::string& instrument, int priority,
-        std::int64_t fromMs, std::int64_t toMs, int limit) override;
+    std::vector<History::MessageRecord> messagesAtLeast(
+        int priority, std::int64_t fromMs, std::int64_t toMs, int limit) override;
     std::string description() const override { return "made-up history"; }
     std::string lastError() const override { return {}; }
 

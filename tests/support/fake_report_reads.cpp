@@ -61,8 +61,8 @@ bool isOneOf(AlarmAction action, std::initializer_list<AlarmAction> actions)
 
 } // namespace
 
-ReadingSummary FakeHistorySource::readingSummary(const std::string&, int housing, std::int64_t fromMs,
-    std::int64_t toMs, const SetpointsInForce& limits, bool)
+ReadingSummary FakeHistorySource::readingSummary(
+    int housing, std::int64_t fromMs, std::int64_t toMs, const SetpointsInForce& limits, bool)
 {
     ReadingSummary s;
     for (const Reading& r : readings(housing, fromMs, toMs)) {
@@ -78,7 +78,7 @@ ReadingSummary FakeHistorySource::readingSummary(const std::string&, int housing
 }
 
 std::vector<ReadingGap> FakeHistorySource::readingGaps(
-    const std::string&, int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool)
+    int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t longerThanMs, bool)
 {
     std::vector<ReadingGap> gaps;
     const std::vector<Reading> rows = readings(housing, fromMs, toMs);
@@ -89,7 +89,7 @@ std::vector<ReadingGap> FakeHistorySource::readingGaps(
 }
 
 std::int64_t FakeHistorySource::usualIntervalMs(
-    const std::string&, int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute)
+    int housing, std::int64_t fromMs, std::int64_t toMs, bool perMinute)
 {
     const std::vector<Reading> rows = readings(housing, fromMs, toMs);
     std::map<std::int64_t, int> counts;
@@ -115,7 +115,7 @@ std::int64_t FakeHistorySource::usualIntervalMs(
 }
 
 std::vector<MinuteRollup> FakeHistorySource::readingBuckets(
-    const std::string&, int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs)
+    int housing, std::int64_t fromMs, std::int64_t toMs, std::int64_t bucketMs)
 {
     std::vector<MinuteRollup> out;
     if (bucketMs <= 0)
@@ -149,8 +149,7 @@ std::vector<MinuteRollup> FakeHistorySource::readingBuckets(
     return out;
 }
 
-std::vector<LinkOutage> FakeHistorySource::linkOutages(
-    const std::string&, std::int64_t fromMs, std::int64_t toMs)
+std::vector<LinkOutage> FakeHistorySource::linkOutages(std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<LinkOutage> out;
     bool down = false;
@@ -171,8 +170,8 @@ std::vector<LinkOutage> FakeHistorySource::linkOutages(
     return out;
 }
 
-AlarmLoad FakeHistorySource::alarmLoad(const std::string&, std::int64_t fromMs, std::int64_t toMs,
-    std::int64_t windowMs, int floodAbove, int busyHourAbove)
+AlarmLoad FakeHistorySource::alarmLoad(
+    std::int64_t fromMs, std::int64_t toMs, std::int64_t windowMs, int floodAbove, int busyHourAbove)
 {
     AlarmLoad load;
     const std::int64_t hour = 3'600'000;
@@ -217,7 +216,7 @@ AlarmLoad FakeHistorySource::alarmLoad(const std::string&, std::int64_t fromMs, 
 }
 
 AlarmHandling FakeHistorySource::alarmHandling(
-    const std::string&, std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs)
+    std::int64_t fromMs, std::int64_t toMs, std::int64_t longestShelfMs)
 {
     AlarmHandling handling;
     struct Kind {
@@ -266,7 +265,7 @@ AlarmHandling FakeHistorySource::alarmHandling(
 }
 
 std::vector<MessageRecord> FakeHistorySource::messagesAtLeast(
-    const std::string&, int priority, std::int64_t fromMs, std::int64_t toMs, int limit)
+    int priority, std::int64_t fromMs, std::int64_t toMs, int limit)
 {
     std::vector<MessageRecord> out;
     for (const MessageRecord& m : messages(fromMs, toMs))
