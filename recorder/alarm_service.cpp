@@ -76,8 +76,21 @@ bool AlarmService::stop(std::chrono::milliseconds limit)
 
 void AlarmService::reading(int housing, double celsius, double percent, bool water)
 {
+    {
+        std::lock_guard<std::mutex> lock(gatheredMutex_);
+        if (gathered_.size() >= mostGathered)
+            return;
+        gathered_.push_back({housing, celsius, percent, water});
+        if (gathered_.size() > 1)
+            return;
+    }
     QMetaObject::invokeMethod(
-        this, [=] { onReading(housing, celsius, percent, water); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (gather_ && !gather_->isActive())
+                gather_->start();
+        },
+        Qt::QueuedConnection);
 }
 
 void AlarmService::linkUp(bool up)
@@ -85,6 +98,7 @@ void AlarmService::linkUp(bool up)
     QMetaObject::invokeMethod(
         this,
         [this, up] {
+            judgeGathered();
             engine_.linkUp(up);
             flush();
         },
@@ -96,6 +110,7 @@ void AlarmService::setSettings(const AlarmSettings& settings, const Setpoints& s
     QMetaObject::invokeMethod(
         this,
         [this, settings, setpoints] {
+            judgeGathered();
             engine_.setSettings(settings);
             setpoints_ = setpoints;
         },
@@ -107,6 +122,13 @@ void AlarmService::begin()
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { tick(); });
     timer_->start(options_.tickPeriod);
+    gather_ = new QTimer(this);
+    gather_->setSingleShot(true);
+    gather_->setInterval(options_.gatherPeriod);
+    connect(gather_, &QTimer::timeout, this, [this] {
+        judgeGathered();
+        flush();
+    });
     connectNow();
 }
 
@@ -116,29 +138,39 @@ void AlarmService::finish()
 {
     delete timer_;
     timer_ = nullptr;
+    delete gather_;
+    gather_ = nullptr;
     if (active_.exchange(false) && options_.observer)
         options_.observer->serviceActive(false);
     room_.close();
     thread_.quit();
 }
 
-void AlarmService::onReading(int housing, double celsius, double percent, bool water)
+void AlarmService::judgeGathered()
 {
-    if (!Housing::valid(housing))
-        return;
-    engine_.reading(housing, celsius, percent, water, setpoints_[housing]);
-    // A warning level shows in the state rows but is no latch change.
-    for (int i = 0; i < 2; ++i) {
-        const AlarmEngine::Level level =
-            engine_.level(housing, i == 0 ? AlarmPoint::Kind::Temperature : AlarmPoint::Kind::Humidity);
-        dirty_ = dirty_ || level != levels_[housing][i];
-        levels_[housing][i] = level;
+    std::vector<Sample> samples;
+    {
+        std::lock_guard<std::mutex> lock(gatheredMutex_);
+        samples.swap(gathered_);
     }
-    flush();
+    for (const Sample& sample : samples) {
+        if (!Housing::valid(sample.housing))
+            continue;
+        engine_.reading(
+            sample.housing, sample.celsius, sample.percent, sample.water, setpoints_[sample.housing]);
+        // A warning level shows in the state rows but is no latch change.
+        for (int i = 0; i < 2; ++i) {
+            const AlarmEngine::Level level = engine_.level(
+                sample.housing, i == 0 ? AlarmPoint::Kind::Temperature : AlarmPoint::Kind::Humidity);
+            dirty_ = dirty_ || level != levels_[sample.housing][i];
+            levels_[sample.housing][i] = level;
+        }
+    }
 }
 
 void AlarmService::tick()
 {
+    judgeGathered();
     engine_.tick();
     const std::int64_t now = steadyMs();
     if (!connected_) {

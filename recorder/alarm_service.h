@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -54,6 +55,9 @@ public:
         AlarmObserver* observer = nullptr;           // may be null; the service's thread
         std::function<void(const std::string&)> log; // any thread, one at a time
         std::chrono::milliseconds tickPeriod{1000};
+        // Readings are gathered this long and judged together: one wake of
+        // the service's thread for many readings, as the writer's.
+        std::chrono::milliseconds gatherPeriod{50};
         std::chrono::milliseconds lockPeriod{5000};
         std::chrono::milliseconds heartbeatPeriod{10000};
     };
@@ -69,6 +73,10 @@ public:
     // at most `limit`; false when it did not end in time.
     bool stop(std::chrono::milliseconds limit);
 
+    // Readings the thread has not judged yet, at most: beyond that (a
+    // thread held up by a server gone silent) the newest are not taken.
+    static constexpr std::size_t mostGathered = 100000;
+
     // Any thread: queued to the service's thread.
     void reading(int housing, double celsius, double percent, bool water);
     void linkUp(bool up);
@@ -80,7 +88,7 @@ public:
 private:
     void begin();
     void finish();
-    void onReading(int housing, double celsius, double percent, bool water);
+    void judgeGathered();
     void tick();
     void connectNow();
     void tryTakeOver();
@@ -105,13 +113,23 @@ private:
         std::string comment;
     };
 
+    struct Sample {
+        int housing;
+        double celsius;
+        double percent;
+        bool water;
+    };
+
     Options options_;
     QThread thread_;
+    std::mutex gatheredMutex_;
+    std::vector<Sample> gathered_; // under gatheredMutex_
     // Everything below: the service's thread only.
     AlarmEngine engine_;
     AlarmRoom room_;
     Setpoints setpoints_;
     QTimer* timer_ = nullptr;
+    QTimer* gather_ = nullptr;
     ReconnectBackoff backoff_;
     FailureLog failures_;
     std::mt19937 random_{std::random_device{}()};
