@@ -22,6 +22,8 @@
 
 namespace Recorder {
 
+class AlarmService;
+
 // Subscribes to the instrument's notifier as the client does (the first
 // word is the criteria, every word goes to the ORB) and hands every
 // reading, message and link change to the archive writer. The ORB thread
@@ -50,6 +52,12 @@ public:
     // Stamped by the worker at each of its rounds (once a second); before start().
     void setBeat(std::shared_ptr<Liveness::Beat> beat) { beat_ = std::move(beat); }
 
+    // Every reading and link change received goes to `service` too (before
+    // start(); null: none).
+    void setAlarmService(AlarmService* service) { alarms_ = service; }
+    // A setpoint of the recorder's configuration, keyed and into the archive.
+    void setpointChange(History::SetpointChange change);
+
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return receiving_; }
     void HandOff(const CORBA::TypeCode* type, const void* value) override;
@@ -64,6 +72,7 @@ private:
 
     const CommandWords words_;
     ArchiveWriter& writer_;
+    AlarmService* alarms_ = nullptr;
     Log log_;
     KOVInterface_Client target_;
     KOVEventConsumer_i servant_;

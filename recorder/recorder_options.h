@@ -17,6 +17,8 @@ namespace Recorder {
 //   --buffer-mb MB   what the messages held may take (default 128 MiB)
 //   --state-dir DIR  where the rows held at a stop wait for the next start
 //   --instrument NAME  the instrument's name in the archive (default: the criteria)
+//   --config FILE    setpoints and alarm items, kov.cfg's format (default
+//                    /etc/kovrecorder/kov.cfg, where a missing file means the defaults)
 struct RecorderOptions {
     static constexpr std::size_t defaultBuffer = 1000000;
     static constexpr std::size_t defaultBufferMb = 128;
@@ -26,6 +28,8 @@ struct RecorderOptions {
     std::size_t buffer = defaultBuffer;
     std::size_t eventBytes = defaultBufferMb << 20;
     std::string stateDir; // as given, or StateFolder::defaultPath()
+    std::string config;   // as given, or RecorderSettings::defaultPath
+    bool configGiven = false;
     CommandWords words;
     bool helpShown = false; // --help or --version: printed, nothing else to do
 
