@@ -94,6 +94,8 @@ private:
     void dropLinkNow(const std::string& reason);
     void restoreShelves();
     void startHistory();
+    void followRoomAlarms();
+    std::string instrument() const;
     void emitLink(History::LinkEvent kind, std::string reason = {});
     void pollTargetOnTime();
     void startReconnect();
