@@ -79,8 +79,9 @@ public:
 
     void raise()
     {
-        exec(QStringLiteral("UPDATE alarm_state SET state = 'unacknowledged', active = true, acknowledged = "
-                            "false, raised_ms = %1, since_ms = %1 WHERE instrument = '%2' AND point_key = '%3'")
+        exec(QStringLiteral(
+            "UPDATE alarm_state SET state = 'unacknowledged', active = true, acknowledged = "
+            "false, raised_ms = %1, since_ms = %1 WHERE instrument = '%2' AND point_key = '%3'")
                  .arg(QString::number(QDateTime::currentMSecsSinceEpoch()), instrument, point));
         exec(QStringLiteral("SELECT pg_notify('kov_alarms', '%1')").arg(instrument));
     }
@@ -89,10 +90,11 @@ private:
     void apply()
     {
         const QString now = QString::number(QDateTime::currentMSecsSinceEpoch());
-        exec(QStringLiteral("UPDATE alarm_state s SET acknowledged = true, state = 'acknowledged', acted_by = "
-                            "a.user_name, acted_ms = %1 FROM alarm_actions a WHERE a.done_ms IS NULL AND "
-                            "a.action = 'ack' AND s.instrument = a.instrument AND s.point_key = a.point_key")
-                 .arg(now));
+        exec(
+            QStringLiteral("UPDATE alarm_state s SET acknowledged = true, state = 'acknowledged', acted_by = "
+                           "a.user_name, acted_ms = %1 FROM alarm_actions a WHERE a.done_ms IS NULL AND "
+                           "a.action = 'ack' AND s.instrument = a.instrument AND s.point_key = a.point_key")
+                .arg(now));
         exec(QStringLiteral("UPDATE alarm_actions SET done_ms = %1, outcome = 'done' WHERE done_ms IS NULL")
                  .arg(now));
         exec(QStringLiteral("SELECT pg_notify('kov_alarms', '%1')").arg(instrument));

@@ -68,7 +68,8 @@ struct RoomAlarmReader::Shared {
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (owner)
-            QMetaObject::invokeMethod(owner, [owner = owner, call] { call(owner); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner = owner, call] { call(owner); }, Qt::QueuedConnection);
     }
 };
 
@@ -79,10 +80,11 @@ public:
           shared_(std::move(shared)),
           instrument_(QString::fromStdString(options_.instrument)),
           connection_(connectionName()),
-          backoff_(options_.retryFirstSeconds, options_.retryLongestSeconds, steadyMs, [] {
-              static thread_local std::mt19937 random{std::random_device{}()};
-              return std::uniform_real_distribution<double>(0.0, 1.0)(random);
-          }),
+          backoff_(options_.retryFirstSeconds, options_.retryLongestSeconds, steadyMs,
+              [] {
+                  static thread_local std::mt19937 random{std::random_device{}()};
+                  return std::uniform_real_distribution<double>(0.0, 1.0)(random);
+              }),
           poll_(this),
           retry_(this),
           soon_(this)
@@ -241,8 +243,8 @@ private:
     void lost(const std::string& why)
     {
         if (!backoff_.scheduled())
-            ACE_ERROR((LM_WARNING, "The room's alarms: %s: %s\n", options_.address.label().c_str(),
-                why.c_str()));
+            ACE_ERROR(
+                (LM_WARNING, "The room's alarms: %s: %s\n", options_.address.label().c_str(), why.c_str()));
         close();
         RoomAlarmSnapshot snapshot;
         snapshot.problem = why;
@@ -298,9 +300,11 @@ RoomAlarmReader::RoomAlarmReader(Options options, QObject* parent)
     worker_->moveToThread(thread_);
     // Closed and deleted on the thread that opened the connection.
     Worker* worker = worker_;
-    connect(thread_, &QThread::finished, worker, [worker] { delete worker; }, Qt::DirectConnection);
+    connect(
+        thread_, &QThread::finished, worker, [worker] { delete worker; }, Qt::DirectConnection);
     thread_->start();
-    QMetaObject::invokeMethod(worker_, [worker] { worker->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_, [worker] { worker->start(); }, Qt::QueuedConnection);
 }
 
 RoomAlarmReader::~RoomAlarmReader()
@@ -335,11 +339,13 @@ RoomAlarmReader::~RoomAlarmReader()
 void RoomAlarmReader::act(const RoomAlarmAction& action)
 {
     Worker* worker = worker_;
-    QMetaObject::invokeMethod(worker_, [worker, action] { worker->act(action); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_, [worker, action] { worker->act(action); }, Qt::QueuedConnection);
 }
 
 void RoomAlarmReader::refresh()
 {
     Worker* worker = worker_;
-    QMetaObject::invokeMethod(worker_, [worker] { worker->readSoon(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_, [worker] { worker->readSoon(); }, Qt::QueuedConnection);
 }

@@ -59,12 +59,13 @@ public:
         std::string sql = "DELETE FROM alarm_state; DELETE FROM alarm_actions; DELETE FROM alarm_service;";
         for (int i = 0; i < AlarmPoint::count; ++i) {
             const AlarmPoint point = AlarmPoint::at(i);
-            sql += "INSERT INTO alarm_state (instrument, point_key, point, state, since_ms, updated_ms) VALUES ('" +
-                std::string(instrument) + "', '" + point.key() + "', '" + point.name() + "', 'normal', " + nowMs() +
-                ", " + nowMs() + ");";
+            sql += "INSERT INTO alarm_state (instrument, point_key, point, state, since_ms, updated_ms) "
+                   "VALUES ('" +
+                std::string(instrument) + "', '" + point.key() + "', '" + point.name() + "', 'normal', " +
+                nowMs() + ", " + nowMs() + ");";
         }
-        sql += "INSERT INTO alarm_service VALUES ('" + std::string(instrument) + "', '" + service + "', " + nowMs() +
-            ", " + nowMs() + ")";
+        sql += "INSERT INTO alarm_service VALUES ('" + std::string(instrument) + "', '" + service + "', " +
+            nowMs() + ", " + nowMs() + ")";
         db.query(sql);
     }
 
@@ -72,15 +73,17 @@ public:
     void write(const std::string& sql) { db.query(sql + "; SELECT pg_notify('kov_alarms', 'KOV-T')"); }
     void raise(const std::string& key)
     {
-        write("UPDATE alarm_state SET state = 'unacknowledged', level = 2, active = true, acknowledged = false, "
+        write("UPDATE alarm_state SET state = 'unacknowledged', level = 2, active = true, acknowledged = "
+              "false, "
               "raised_ms = " +
             nowMs() + ", since_ms = " + nowMs() + " WHERE point_key = '" + key + "'");
     }
     void heartbeat() { write("UPDATE alarm_service SET heartbeat_ms = " + nowMs()); }
     std::string pending() const
     {
-        return db.query("SELECT point_key || ' ' || action || ' ' || user_name FROM alarm_actions WHERE done_ms "
-                        "IS NULL ORDER BY id");
+        return db.query(
+            "SELECT point_key || ' ' || action || ' ' || user_name FROM alarm_actions WHERE done_ms "
+            "IS NULL ORDER BY id");
     }
 
     std::string url(const std::string& role) const
@@ -96,7 +99,8 @@ struct Console {
     FakeHost host;
     CKovClientDialog dialog{host};
 
-    Console(const RoomArchive& archive, const std::string& role, RoomAlarms::Timing timing = {}, int pollMs = 60'000)
+    Console(const RoomArchive& archive, const std::string& role, RoomAlarms::Timing timing = {},
+        int pollMs = 60'000)
     {
         std::string error;
         RoomAlarmReader::Options options;
@@ -120,7 +124,10 @@ struct Console {
     }
     bool showsRoom() { return shows("alarmSource", QStringLiteral("The room's alarms, from ") + service); }
     QTableWidget* list() const { return dialog.statusDialog()->findChild<QTableWidget*>(); }
-    void acknowledge() { QTest::mouseClick(dialog.findChild<QPushButton*>("acknowledgeButton"), Qt::LeftButton); }
+    void acknowledge()
+    {
+        QTest::mouseClick(dialog.findChild<QPushButton*>("acknowledgeButton"), Qt::LeftButton);
+    }
 };
 
 class RoomAlarmsLive : public ::testing::Test {
@@ -173,7 +180,8 @@ TEST_F(RoomAlarmsLive, AnAcknowledgementGoesToTheServiceWithTheUserAndComesBackF
     Console console(*archive_, "kovoperator");
     ASSERT_TRUE(console.shows("alarmSummary", "1 unacknowledged alarm: Spectrometer"));
     console.acknowledge();
-    EXPECT_TRUE(spinUntil([] { return archive_->pending() == "all ack kovoperator"; }, 5s)) << archive_->pending();
+    EXPECT_TRUE(spinUntil([] { return archive_->pending() == "all ack kovoperator"; }, 5s))
+        << archive_->pending();
     // Nothing changes on the console before the service applied it.
     EXPECT_TRUE(console.text("alarmSummary").startsWith("1 unacknowledged"));
 
@@ -240,7 +248,8 @@ TEST_F(RoomAlarmsLive, WhileTheArchiveIsDownTheConsoleShowsItsOwnAlarmsAndSaysSo
     water.rh = 40;
     water.wateralarm = true;
     console.dialog.OnEvent(KOV::_tc_HousekeepingData, &water);
-    EXPECT_EQ(console.text("alarmSummary").toStdString(), "1 unacknowledged alarm: Electronics housing water sensor");
+    EXPECT_EQ(console.text("alarmSummary").toStdString(),
+        "1 unacknowledged alarm: Electronics housing water sensor");
 
     archive_->db.start();
     EXPECT_TRUE(console.showsRoom());
