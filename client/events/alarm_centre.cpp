@@ -135,10 +135,14 @@ void AlarmCentre::answered(const RoomActionAnswer& answer)
         : answer.action.action == AlarmRoomSchema::unshelve              ? QStringLiteral("unshelve")
                                                                          : QStringLiteral("acknowledge");
     if (answer.outcome == Outcome::NoRight) {
+        // No user in the address: libpq's own default, PGUSER else the account.
+        QString role = QString::fromStdString(answer.role);
+        if (role.isEmpty())
+            role = qEnvironmentVariable("PGUSER", userName());
         emit refused(
             QStringLiteral("This console has no right to %1 the room's alarms: the archive's role "
                            "\"%2\" may only read them. Operators log in with the role \"kovoperator\".")
-                .arg(verb, QString::fromStdString(answer.role)));
+                .arg(verb, role));
         return;
     }
     // "acknowledged", "shelved", "unshelved".
