@@ -1,6 +1,7 @@
 #include "client.h"
 
 #include "alarm_settings.h"
+#include "archive_address.h"
 #include "archive_settings.h"
 #include "client_events.h"
 #include "clientdialog.h"
@@ -84,6 +85,7 @@ int CKovClientApp::InitInstance()
     alarms_ = std::make_unique<AlarmCentre>(events_, AlarmSettings::read(settings_),
         [this](int housing) -> const AlarmSetpoints& { return setpoints(housing); });
     restoreShelves();
+    followRoomAlarms();
     startHistory();
     autoReconnect_ = std::make_unique<AutoReconnect>(
         timing_.reconnectFirstSeconds, timing_.reconnectLongestSeconds, [this] { startReconnect(); });
@@ -147,6 +149,31 @@ void CKovClientApp::restoreShelves()
         if (const std::optional<AlarmPoint> point = AlarmPoint::fromKey(shelf.pointKey))
             alarms_->restoreShelf(*point, shelf.untilMs, QString::fromStdString(shelf.user),
                 QString::fromStdString(shelf.comment));
+}
+
+// With a PostgreSQL archive the alarms shown are the room's, kept by the
+// instrument's alarm service; otherwise this console's own, saying why.
+void CKovClientApp::followRoomAlarms()
+{
+    const std::string text = ArchiveSettings::load(settings_).address;
+    if (text.empty()) {
+        alarms_->setOwnReason(QStringLiteral("no archive is set"));
+        return;
+    }
+    std::string error;
+    const std::optional<History::ArchiveAddress> address = History::ArchiveAddress::parse(text, error);
+    if (!address) {
+        alarms_->setOwnReason(QStringLiteral("the archive's address is not valid"));
+        return;
+    }
+    if (address->kind != History::ArchiveAddress::Kind::Postgres) {
+        alarms_->setOwnReason(QStringLiteral("the archive is a file, with no alarm service"));
+        return;
+    }
+    RoomAlarmReader::Options options;
+    options.address = *address;
+    options.instrument = instrument_;
+    alarms_->followRoom(std::move(options));
 }
 
 // The history file beside kov.cfg; its writer opens it meanwhile.

@@ -95,6 +95,7 @@ private:
     void dropLinkNow(const std::string& reason);
     void restoreShelves();
     void startHistory();
+    void followRoomAlarms();
     void emitLink(History::LinkEvent kind, std::string reason = {});
     void pollTargetOnTime();
     void startReconnect();

@@ -124,6 +124,8 @@ void CKovClientDialog::setUpAlarms()
     widgets.summary = ui_->alarmSummary;
     widgets.acknowledge = ui_->acknowledgeButton;
     widgets.silence = ui_->silenceButton;
+    widgets.source = ui_->alarmSource;
+    widgets.service = ui_->alarmService;
     widgets.reconnect = ui_->reconnectStatus;
     widgets.age[0] = ui_->electronicsAge;
     widgets.age[1] = ui_->spectrographAge;
@@ -137,6 +139,14 @@ void CKovClientDialog::setUpAlarms()
         [this] { return host_.reconnectSecondsLeft(); });
     connect(&alarmCentre(), &AlarmCentre::raised, this, [this](const QString& name, bool cancelsSilence) {
         alarmSound_.raised(name, isActiveWindow(), cancelsSilence);
+    });
+    // Whose alarms are shown is heard when it changes (the archive or the
+    // service went, or came back); a refused acknowledgement is said in a box.
+    connect(&alarmCentre(), &AlarmCentre::sourceChanged, announcer_, &CAnnouncer::announce);
+    connect(&alarmCentre(), &AlarmCentre::refused, this, [this](const QString& text) {
+        QWidget* over =
+            status_->isVisible() && status_->isActiveWindow() ? static_cast<QWidget*>(status_.get()) : this;
+        host_.messageBoxes().warning(over, text);
     });
     status_->addPanel(new AlarmListPanel(alarmCentre()));
     alarmTicks_.setInterval(1000);

@@ -21,8 +21,12 @@ QString StatusSummary::of(const QWidget& window, const char* linkLabel)
             .arg(shown(window, linkLabel, true), shown(window, "connectionTime", false),
                 shown(window, "targetTime", false));
     // A window with the alarm row says it too: it is read as a whole on focus.
-    if (const auto* alarms = window.findChild<const QLabel*>(QStringLiteral("alarmSummary")))
-        summary += QLatin1Char(' ') + alarms->text() + QLatin1Char('.');
+    // So are whose alarms they are and whether the room's service is heard.
+    for (const char* name : {"alarmSummary", "alarmSource", "alarmService"}) {
+        const auto* label = window.findChild<const QLabel*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+        if (label && !label->text().isEmpty())
+            summary += QLatin1Char(' ') + label->text() + QLatin1Char('.');
+    }
     return summary;
 }
 

@@ -3,6 +3,7 @@
 #include "alarm_announcer.h"
 #include "alarm_centre.h"
 #include "levelbar.h"
+#include "paced_label.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -32,7 +33,7 @@ AlarmDisplay::AlarmDisplay(AlarmCentre& centre, AlarmAnnouncer& announcer, const
 void AlarmDisplay::tick()
 {
     centre_.tick();
-    announcer_.tick(centre_.latch().unacknowledgedCount() > 0);
+    announcer_.tick(centre_.unacknowledgedCount() > 0);
     for (int housing = 0; housing < Housing::count; ++housing)
         if (centre_.stale(housing))
             showStale_(housing);
@@ -63,12 +64,18 @@ QString AlarmDisplay::gaugeNote(AlarmPoint point) const
 
 void AlarmDisplay::refresh()
 {
-    const int unacknowledged = centre_.latch().unacknowledgedCount();
+    const int unacknowledged = centre_.unacknowledgedCount();
     QString summary = centre_.summary();
     if (announcer_.silenced())
         summary += QStringLiteral(" (sound silenced)");
     if (w_.summary->text() != summary)
         w_.summary->setText(summary);
+    const QString source = centre_.sourceText();
+    if (w_.source->text() != source)
+        w_.source->setText(source);
+    const QString service = centre_.serviceText();
+    w_.service->setVisible(!service.isEmpty());
+    w_.service->setReading(service);
     w_.acknowledge->setEnabled(unacknowledged > 0);
     if (unacknowledged > 0 && !flash_.isActive()) {
         flash_.start();

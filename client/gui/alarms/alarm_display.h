@@ -11,14 +11,17 @@
 class AlarmAnnouncer;
 class AlarmCentre;
 class CLevelBar;
+class CPacedLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // What the main window shows of the alarms: the alarm row (how many are
 // unacknowledged and the most severe in words, flashing at 1 Hz while any
-// is; Acknowledge and Silence), each housing's data age, the gauges' and
-// water sensors' descriptions, the stale look, and the reconnect countdown.
+// is; Acknowledge and Silence), whose alarms they are (the room's or this
+// console's own, and why) and whether the room's alarm service is heard,
+// each housing's data age, the gauges' and water sensors' descriptions, the
+// stale look, and the reconnect countdown.
 class AlarmDisplay : public QObject {
     Q_OBJECT
 
@@ -27,6 +30,8 @@ public:
         QLabel* summary = nullptr;
         QPushButton* acknowledge = nullptr;
         QPushButton* silence = nullptr;
+        QLabel* source = nullptr;
+        CPacedLabel* service = nullptr;
         QLabel* reconnect = nullptr;
         QLabel* age[Housing::count] = {};
         CLevelBar* temperature[Housing::count] = {};
