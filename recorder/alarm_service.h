@@ -56,7 +56,7 @@ public:
         Setpoints setpoints{};
         AlarmObserver* observer = nullptr;           // may be null; the service's thread
         std::function<void(const std::string&)> log; // any thread, one at a time
-        std::shared_ptr<Liveness::Beat> beat;         // stamped every tick, if given
+        std::shared_ptr<Liveness::Beat> beat;        // stamped every tick, if given
         std::chrono::milliseconds tickPeriod{1000};
         // Readings are gathered this long and judged together: one wake of
         // the service's thread for many readings, as the writer's.
