@@ -82,8 +82,12 @@ Status act(AlarmRoomLink& link, const AlarmsOptions& options, std::ostream& out,
     std::optional<std::vector<ActionRow>> actions;
     for (;;) {
         actions = link.actions(*ids);
-        if (!actions)
-            return failed(link, err);
+        if (!actions) {
+            // Queued all the same: the service applies it when it can.
+            err << "kovalarms: queued (action " << ids->front() << (ids->size() > 1 ? " and on" : "")
+                << "), but its outcome is not known: " << link.fault().message << "\n";
+            return link.fault().status;
+        }
         const bool allDone =
             std::all_of(actions->begin(), actions->end(), [](const ActionRow& a) { return a.done; });
         if (allDone || deadline.hasExpired())
