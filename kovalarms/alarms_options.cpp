@@ -4,6 +4,7 @@
 #include "alarm_point.h"
 #include "alarm_room_schema.h"
 #include "command_options.h"
+#include "instrument_name.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -212,8 +213,8 @@ std::optional<AlarmsOptions> AlarmsOptions::parse(int argc, char** argv, std::st
 
     options.instrument = given.value(
         "instrument", options.command == Command::List ? std::string() : std::string(defaultInstrument));
-    if (given.isSet("instrument") && options.instrument.empty()) {
-        error = "--instrument names no instrument";
+    if (given.isSet("instrument") && !InstrumentName::valid(options.instrument)) {
+        error = std::string("--instrument must be ") + InstrumentName::rule;
         return std::nullopt;
     }
     options.comment = given.value("comment");

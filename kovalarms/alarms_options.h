@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive_address.h"
+#include "instrument_name.h"
 
 #include <optional>
 #include <string>
@@ -32,7 +33,7 @@ struct AlarmsOptions {
         Unshelve
     };
 
-    static constexpr const char* defaultInstrument = "KOV";
+    static constexpr const char* defaultInstrument = InstrumentName::fallback;
     static constexpr int defaultWaitSeconds = 5;
     static constexpr int longestWaitSeconds = 60;
     // The engine's longest shelf.
