@@ -1,7 +1,7 @@
 // The recorder as the package installs it: the program, its systemd unit
 // (installed, not enabled, with its state folder), its settings file kept
 // on upgrade, its manual page, and PostgreSQL's Qt driver among the
-// dependencies.
+// dependencies; kovalarms and its manual page.
 #include "child_process.h"
 
 #include <QFile>
@@ -69,4 +69,18 @@ TEST(ReportPackage, InstallsTheReportAndItsTimerNotEnabled)
     EXPECT_EQ(help.waitForExit(30s), 0);
     for (const char* option : {"--history", "--archive", "--last", "--csv"})
         EXPECT_NE(help.text(ChildProcess::Stream::Output).find(option), std::string::npos) << option;
+}
+
+// kovalarms with its manual page, for the engineer on ssh: runs from the
+// package and names its commands and exit statuses.
+TEST(AlarmsPackage, InstallsKovalarmsWithItsManualPage)
+{
+    QTemporaryDir root;
+    ChildProcess unpack(KOV_DPKG_PATH, {"-x", KOV_PACKAGE_PATH, root.path().toStdString()});
+    ASSERT_EQ(unpack.waitForExit(60s), 0);
+    EXPECT_TRUE(QFileInfo::exists(root.path() + "/usr/share/man/man1/kovalarms.1.gz"));
+    ChildProcess help((root.path() + "/usr/bin/kovalarms").toStdString(), {"--help"});
+    EXPECT_EQ(help.waitForExit(30s), 0);
+    for (const char* word : {"--archive", "--instrument", "ack POINT", "shelve POINT MINUTES", "Exit status"})
+        EXPECT_NE(help.text(ChildProcess::Stream::Output).find(word), std::string::npos) << word;
 }
