@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+
 #include <atomic>
 
 #include <cmath>
@@ -337,6 +339,9 @@ TEST_F(RecorderArchive, AnArchiveOfOneInstrumentBecomesTheFirstNamedOnesInPlace)
         "readings", "rollups", "messages", "setpoint_changes", "link_changes", "alarm_records"};
     for (const std::string& statement : archiveV3Statements(50))
         db_->query(statement);
+    // What the recorders write of their own (the setpoints at their start,
+    // their alarms) comes after this.
+    const std::int64_t started = QDateTime::currentMSecsSinceEpoch();
     auto rec = recorder(db_->url(), {"--instrument", "A"});
     ASSERT_TRUE(rec->waitForLine(ChildProcess::Stream::Error, "recording into", 15s))
         << rec->text(ChildProcess::Stream::Error);
@@ -354,18 +359,19 @@ TEST_F(RecorderArchive, AnArchiveOfOneInstrumentBecomesTheFirstNamedOnesInPlace)
                                                                   : "time_ms";
         EXPECT_EQ(db_->query(std::string("SELECT string_agg(instrument || ':' || n, ',') FROM (SELECT "
                                          "instrument, count(*) AS n FROM ") +
-                      table + " WHERE " + time + " < 1800000000000 GROUP BY instrument) AS r"),
+                      table + " WHERE " + time + " < " + std::to_string(started) +
+                      " GROUP BY instrument) AS r"),
             "A:50")
             << table;
     }
     std::string error;
     const auto address = *History::ArchiveAddress::parse(db_->url(), error);
     History::PostgresHistorySource a(address, "A"), b(address, "B");
-    EXPECT_EQ(a.readings(0, 0, always).size(), 50u) << a.lastError();
-    EXPECT_EQ(a.alarmRecords(0, always).size(), 50u) << a.lastError();
-    EXPECT_EQ(a.setpointChanges(0, always).size(), 50u) << a.lastError();
-    EXPECT_TRUE(b.readings(0, 0, always).empty()) << b.lastError();
-    EXPECT_TRUE(b.alarmRecords(0, always).empty()) << b.lastError();
+    EXPECT_EQ(a.readings(0, 0, started).size(), 50u) << a.lastError();
+    EXPECT_EQ(a.alarmRecords(0, started).size(), 50u) << a.lastError();
+    EXPECT_EQ(a.setpointChanges(0, started).size(), 50u) << a.lastError();
+    EXPECT_TRUE(b.readings(0, 0, started).empty()) << b.lastError();
+    EXPECT_TRUE(b.alarmRecords(0, started).empty()) << b.lastError();
 }
 
 // A reader waiting on the server (a trend being read at exit) is ended at
