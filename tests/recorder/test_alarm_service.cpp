@@ -1,9 +1,11 @@
 // kovrecorder as the control room's alarm service, against a private
 // PostgreSQL cluster and kovsim, with no console running: what it raises,
 // what it does with a queued action, a standby taking over, and its
-// configuration file read again.
+// configuration file read again; and kovalarms acknowledging to a console.
 #include "file_text.h"
 #include "recorder_archive_test.h"
+#include "room_alarm_reader.h"
+#include "spin_until.h"
 
 #include <gtest/gtest.h>
 
@@ -177,3 +179,35 @@ TEST_F(AlarmService, ChangedSetpointsAreRecordedAndJudgedBy)
 }
 
 } // namespace
+
+// The engineer on ssh acknowledges with kovalarms; a running console (its
+// room alarm reader) sees it through the service within the room's 2 s.
+TEST_F(AlarmService, AKovalarmsAcknowledgementIsOnARunningConsoleWithinTwoSeconds)
+{
+    auto rec = service();
+    startSimulator({"--scenario", "none"}, 1);
+    ASSERT_NO_FATAL_FAILURE(raised(*rec));
+    std::string error;
+    RoomAlarmReader::Options options;
+    options.address = *History::ArchiveAddress::parse(db_->url(), error);
+    options.instrument = "KOV";
+    options.pollMs = 60000; // only the notification can bring it in time
+    RoomAlarmReader console(options);
+    std::optional<bool> acknowledged;
+    QObject::connect(&console, &RoomAlarmReader::read, [&](const RoomAlarmSnapshot& snapshot) {
+        for (const RoomAlarmRow& row : snapshot.rows)
+            if (row.pointKey == "electronics.temperature")
+                acknowledged = row.acknowledged && row.actedBy == "kov";
+    });
+    ASSERT_TRUE(spinUntil([&] { return acknowledged.has_value(); }));
+    ASSERT_FALSE(*acknowledged);
+
+    ChildProcess kovalarms(KOV_KOVALARMS_PATH, {"--archive", db_->url(), "ack", "electronics.temperature"});
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_TRUE(spinUntil([&] { return acknowledged.value_or(false); }, 2s))
+        << kovalarms.text(ChildProcess::Stream::Error);
+    EXPECT_LE(std::chrono::steady_clock::now() - asked, 2s);
+    std::optional<int> status;
+    spinUntil([&] { return (status = kovalarms.waitForExit(0ms)).has_value(); });
+    EXPECT_EQ(status, 0) << kovalarms.text(ChildProcess::Stream::Output);
+}
