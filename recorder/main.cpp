@@ -1,9 +1,11 @@
 // kovrecorder: records a KOV instrument's readings, messages and link
 // changes into a shared archive, with no display. Exit status: 0 after
 // SIGTERM or SIGINT, 1 bad options, no state folder or no ORB, 2 the archive's schema is
-// newer, 3 the server refused the role or password, 4 no such database.
+// newer, 3 the server refused the role or password, 4 no such database;
+// with --test-notify the status of the sender that failed first (0: all taken).
 #include "archive_recorder.h"
 #include "archive_writer.h"
+#include "notifier.h"
 #include "recorder_options.h"
 #include "signal_quit.h"
 #include "state_folder.h"
@@ -42,6 +44,9 @@ int main(int argc, char** argv)
     }
     if (options->helpShown)
         return 0;
+    // The commissioning check: the sender's own status says what went wrong.
+    if (options->testNotify)
+        return Notifier::sendTest(options->notify, options->instrument, say);
     Recorder::StateFolder state;
     if (!state.open(options->stateDir, error)) {
         say(error);
