@@ -14,6 +14,7 @@ Notifier::Options notifierOptions(const NotificationService::Options& options)
     o.settings = options.settings;
     o.log = options.log;
     o.retryLongestSeconds = options.retryLongestSeconds;
+    o.utcMs = options.utcMs;
     return o;
 }
 
@@ -51,9 +52,20 @@ void NotificationService::serviceActive(bool active)
     if (active)
         planner_ = std::make_unique<NotificationPlanner>(
             options_.settings, options_.instrument, acknowledgeCommand(options_.address, options_.instrument),
-            [this](const Notification& n) { notifier_.due(n); },
+            [this](const Notification& n) { due(n); },
             [this](const std::string& pointKey) { notifier_.cancelled(pointKey); });
+    takenOverMs_ = 0;
+    passed_.clear();
     notifier_.setActive(active);
+}
+
+void NotificationService::due(const Notification& notification)
+{
+    Notification n = notification;
+    const bool first = passed_.insert({n.pointKey, static_cast<int>(n.stage)}).second;
+    n.continued =
+        first && n.stage != Notification::Stage::AllClear && n.raisedMs <= takenOverMs_ + continuedWithinMs;
+    notifier_.due(n);
 }
 
 void NotificationService::recorded(const AlarmRecord& record)
@@ -64,8 +76,11 @@ void NotificationService::recorded(const AlarmRecord& record)
 
 void NotificationService::tick(const AlarmEngine& engine, std::int64_t nowUtcMs)
 {
-    if (planner_)
-        planner_->tick(engine, nowUtcMs);
+    if (!planner_)
+        return;
+    if (takenOverMs_ == 0)
+        takenOverMs_ = nowUtcMs;
+    planner_->tick(engine, nowUtcMs);
 }
 
 } // namespace Recorder

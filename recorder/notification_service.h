@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class NotificationPlanner;
@@ -20,7 +21,12 @@ namespace Recorder {
 // sends; a recorder on standby sends nothing, and what two recorders both
 // pass on is kept once by the outbox. At each take-over the planner starts
 // afresh: what an earlier service told is in the outbox, not in this one's
-// memory. The observer's calls come on the alarm service's thread.
+// memory. An alarm this engine saw raised by a minute after the take-over
+// may be one the previous service told of under its own engine's raise: the
+// first of its point and stage is passed on as continued
+// (Notification::continued), so that a restart or a standby taking over does
+// not tell it twice. The observer's calls come
+// on the alarm service's thread.
 class NotificationService : public AlarmObserver {
 public:
     struct Options {
@@ -29,6 +35,7 @@ public:
         NotifySettings settings;
         std::function<void(const std::string&)> log; // any thread
         int retryLongestSeconds = 30;
+        std::function<std::int64_t()> utcMs; // the notifier's clock; the system's when empty
     };
 
     explicit NotificationService(Options options);
@@ -53,10 +60,17 @@ public:
     static std::string acknowledgeCommand(
         const History::ArchiveAddress& address, const std::string& instrument);
 
+    static constexpr std::int64_t continuedWithinMs = 60 * 1000;
+
 private:
+    void due(const Notification& notification);
+
     Options options_;
     Notifier notifier_;
-    std::unique_ptr<NotificationPlanner> planner_; // while the service; the alarm service's thread
+    // While the service; the alarm service's thread.
+    std::unique_ptr<NotificationPlanner> planner_;
+    std::int64_t takenOverMs_ = 0;                 // the first tick's time; 0 before it
+    std::set<std::pair<std::string, int>> passed_; // (point, stage) since the take-over
 };
 
 } // namespace Recorder
