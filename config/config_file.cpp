@@ -83,11 +83,17 @@ ConfigFile::ConfigFile(std::string directory) : directory_(std::move(directory))
 ConfigFile::~ConfigFile()
 {
     entries_.clear();
-    if (!path_.empty())
+    if (held_)
         FileMode::makeWritable(path_);
 }
 
 bool ConfigFile::read(const std::string& fileName)
+{
+    held_ = true;
+    return peek(fileName) && FileMode::makeReadOnly(path_);
+}
+
+bool ConfigFile::peek(const std::string& fileName)
 {
     path_ = directory_ + "/" + fileName;
     FilePtr file = openFile(path_, "r");
@@ -99,8 +105,7 @@ bool ConfigFile::read(const std::string& fileName)
     entries_.clear();
     restPos_.reset();
     readLines(file.get());
-    file.reset();
-    return FileMode::makeReadOnly(path_);
+    return true;
 }
 
 void ConfigFile::readLines(std::FILE* file)

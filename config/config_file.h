@@ -28,6 +28,10 @@ public:
     // Replaces the list by the file's items and makes the file read-only.
     // False when the file cannot be opened (list unchanged) or its mode set.
     bool read(const std::string& fileName);
+    // Reads the items as read() does but leaves the file as it is, for a
+    // reader that never writes back (the recorder, whose file an editor
+    // may replace at any time). False when the file cannot be opened.
+    bool peek(const std::string& fileName);
 
     // Copies the first item called name into item; item unchanged on false.
     bool find(const std::string& name, ConfigItemPtr& item) const;
@@ -78,6 +82,7 @@ private:
 
     std::string directory_;
     std::string path_;
+    bool held_ = false; // read() made it read-only: writable again at the end
     std::vector<ConfigEntry> entries_;
     std::string lastError_;
     // Bytes before the first item (or the whole file when it had none): kept

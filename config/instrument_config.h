@@ -20,6 +20,9 @@ public:
     // Reads fileName, or "<instrument name>.cfg" when null. A file that cannot
     // be read leaves the item list as it was.
     virtual void readConfig(const char* fileName = nullptr);
+    // Reads fileName without holding it (ConfigFile::peek); false when it
+    // cannot be opened.
+    bool peekConfig(const std::string& fileName) { return configFile_.peek(fileName); }
     // Writes the items back into the file; false when the file does not now
     // hold them (lastError() tells why).
     virtual bool writeConfig();

@@ -52,6 +52,7 @@ struct SetpointChange {
     double oldValue = 0.0;
     double newValue = 0.0;
     std::int64_t timeMs = 0;
+    int seq = 0;
 };
 
 enum class LinkEvent {

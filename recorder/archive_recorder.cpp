@@ -1,5 +1,6 @@
 #include "archive_recorder.h"
 
+#include "alarm_service.h"
 #include "payload_decoder.h"
 
 #include <chrono>
@@ -58,6 +59,8 @@ bool ArchiveRecorder::start()
         log_("subscribed to the instrument's notifier");
     } else {
         log_("cannot subscribe to the instrument's notifier yet; trying again");
+        if (alarms_)
+            alarms_->linkUp(false);
     }
     worker_.start([this] { poll(); });
     return true;
@@ -78,12 +81,24 @@ void ArchiveRecorder::stop()
 
 void ArchiveRecorder::linkChange(History::LinkEvent kind, const std::string& reason)
 {
+    // A stop is no loss of the instrument: the alarm service is not told.
+    if (alarms_ && receiving_)
+        alarms_->linkUp(kind != History::LinkEvent::Lost);
     History::LinkChange change{kind, reason, 0};
     {
         std::lock_guard<std::mutex> lock(keysMutex_);
         keys_.key(change, utcMs());
     }
     writer_.push(History::Event(std::move(change)));
+}
+
+void ArchiveRecorder::setpointChange(History::SetpointChange change)
+{
+    {
+        std::lock_guard<std::mutex> lock(keysMutex_);
+        keys_.key(change, utcMs());
+    }
+    writer_.push(History::Event(change));
 }
 
 void ArchiveRecorder::lose(const std::string& reason)
@@ -107,6 +122,10 @@ void ArchiveRecorder::HandOff(const CORBA::TypeCode* type, const void* value)
             return;
         lock.unlock();
         writer_.push(record->reading);
+        if (alarms_) {
+            const History::Reading& r = record->reading;
+            alarms_->reading(r.housing, r.temperature, r.humidity, r.water);
+        }
         return;
     }
     keys_.key(record->message, now);

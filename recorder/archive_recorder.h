@@ -20,6 +20,8 @@
 
 namespace Recorder {
 
+class AlarmService;
+
 // Subscribes to the instrument's notifier as the client does (the first
 // word is the criteria, every word goes to the ORB) and hands every
 // reading, message and link change to the archive writer. The ORB thread
@@ -46,6 +48,12 @@ public:
 
     bool linked() const { return linked_; }
 
+    // Every reading and link change received goes to `service` too (before
+    // start(); null: none).
+    void setAlarmService(AlarmService* service) { alarms_ = service; }
+    // A setpoint of the recorder's configuration, keyed and into the archive.
+    void setpointChange(History::SetpointChange change);
+
     // ConsumerHost (ORB threads)
     bool IsWindowUp() const override { return receiving_; }
     void HandOff(const CORBA::TypeCode* type, const void* value) override;
@@ -60,6 +68,7 @@ private:
 
     const CommandWords words_;
     ArchiveWriter& writer_;
+    AlarmService* alarms_ = nullptr;
     Log log_;
     KOVInterface_Client target_;
     KOVEventConsumer_i servant_;

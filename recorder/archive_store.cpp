@@ -425,8 +425,22 @@ ArchiveStore::Outcome ArchiveStore::insertEvent(const Event& event)
         query.addBindValue(link->seq);
         query.addBindValue(static_cast<int>(link->kind));
         query.addBindValue(QString::fromStdString(link->reason));
+    } else if (const auto* change = std::get_if<History::SetpointChange>(&event)) {
+        query.prepare(
+            QStringLiteral("INSERT INTO setpoint_changes (%1time_ms, seq, housing, setpoint, "
+                           "old_value, new_value) VALUES (%2?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")
+                .arg(instrumentColumn(), instrumentValue()));
+        bindInstrument(query);
+        query.addBindValue(static_cast<qlonglong>(change->timeMs));
+        query.addBindValue(change->seq);
+        query.addBindValue(change->housing);
+        query.addBindValue(static_cast<int>(change->which));
+        query.addBindValue(change->oldValue);
+        query.addBindValue(change->newValue);
     } else {
-        return Outcome::Ok; // the recorder sees no setpoints and no alarms
+        // Alarm records are the alarm service's: it numbers and writes them
+        // itself, while it holds the instrument's service lock.
+        return Outcome::Ok;
     }
     if (!query.exec())
         return fail(query.lastError(), "insert event");

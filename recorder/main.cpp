@@ -1,10 +1,16 @@
 // kovrecorder: records a KOV instrument's readings, messages and link
-// changes into a shared archive, with no display. Exit status: 0 after
-// SIGTERM or SIGINT, 1 bad options, no state folder or no ORB, 2 the archive's schema is
+// changes into a shared archive, with no display, and evaluates its alarms:
+// in a PostgreSQL archive, as the control room's alarm service. Exit
+// status: 0 after SIGTERM or SIGINT, 1 bad options, no state folder, an
+// unreadable configuration file or no ORB, 2 the archive's schema is
 // newer, 3 the server refused the role or password, 4 no such database;
-// with --test-notify the status of the sender that failed first (0: all taken).
+// with --test-notify the status of the sender that failed first (0: all
+// taken). SIGHUP reads the configuration file again.
+#include "alarm_service.h"
 #include "archive_recorder.h"
 #include "archive_writer.h"
+#include "config_watcher.h"
+#include "notification_service.h"
 #include "notifier.h"
 #include "recorder_options.h"
 #include "signal_quit.h"
@@ -13,9 +19,13 @@
 #include <ace/Log_Msg.h>
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -28,7 +38,7 @@ void say(const std::string& text)
 
 int main(int argc, char** argv)
 {
-    SignalQuit::blockSignals();
+    SignalQuit::blockSignals(true);
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
@@ -69,16 +79,59 @@ int main(int argc, char** argv)
             &app, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
     };
     Recorder::ArchiveWriter writer(std::move(writerOptions));
+    Recorder::ArchiveRecorder recorder(options->words, writer, say);
+    // Outlives the alarm service, which calls it.
+    std::unique_ptr<Recorder::NotificationService> notification;
+    std::unique_ptr<Recorder::AlarmService> alarms;
+    Recorder::ConfigWatcher config(options->config, say,
+        [&](const Recorder::RecorderSettings& settings, const std::vector<History::SetpointChange>& changes) {
+            for (const History::SetpointChange& change : changes)
+                recorder.setpointChange(change);
+            if (alarms)
+                alarms->setSettings(settings.alarms, settings.setpoints);
+        });
+    if (!config.start(!options->configGiven, error)) {
+        say(error);
+        return 1;
+    }
     writer.start();
 
-    Recorder::ArchiveRecorder recorder(options->words, writer, say);
+    if (options->archive.kind == History::ArchiveAddress::Kind::Postgres) {
+        const std::string host = QSysInfo::machineHostName().toStdString();
+        Recorder::AlarmService::Options service;
+        service.address = options->archive;
+        service.instrument = options->instrument;
+        service.service = "kovrecorder on " + host + ", process " + std::to_string(::getpid());
+        service.user = "kovrecorder on " + host;
+        service.settings = config.settings().alarms;
+        service.setpoints = config.settings().setpoints;
+        service.log = say;
+        if (options->notify.enabled()) {
+            Recorder::NotificationService::Options notify;
+            notify.address = options->archive;
+            notify.instrument = options->instrument;
+            notify.settings = options->notify;
+            notify.log = say;
+            notification = std::make_unique<Recorder::NotificationService>(std::move(notify));
+            notification->start();
+            service.observer = notification.get();
+        }
+        alarms = std::make_unique<Recorder::AlarmService>(std::move(service));
+        recorder.setAlarmService(alarms.get());
+        alarms->start();
+    } else {
+        say("an SQLite archive has no alarm service: the consoles evaluate the alarms themselves");
+    }
     if (!recorder.start())
         return 1;
-    SignalQuit quit([] { QCoreApplication::exit(0); });
+    SignalQuit quit([] { QCoreApplication::exit(0); }, [&config] { config.reread("SIGHUP", true); });
     const int status = app.exec();
 
     // Nothing more comes in; then what is held is written.
     recorder.stop();
+    const bool alarmsEnded = !alarms || alarms->stop(std::chrono::seconds(3));
+    if (notification && alarmsEnded)
+        notification->stop();
     const bool complete = writer.stop(std::chrono::seconds(5));
     say(std::string("stopped; ") + std::to_string(writer.written()) + " rows written this run" +
         (complete ? "" : ", some rows not written") +
@@ -89,7 +142,7 @@ int main(int argc, char** argv)
                 : ""));
     // A writer still waiting on the database must not see the objects it
     // uses destroyed under it.
-    if (!writer.finished())
+    if (!writer.finished() || !alarmsEnded)
         std::_Exit(status);
     return status;
 }

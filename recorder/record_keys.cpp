@@ -65,10 +65,21 @@ void RecordKeys::key(History::MessageRecord& message, std::int64_t nowMs)
     message.seq = messages_.next(message.arrivalMs, nowMs);
 }
 
+int RecordKeys::runSeq(Counts& counts, std::int64_t nowMs)
+{
+    return (linkRun_ << linkRunShift) | (counts.next(nowMs, nowMs) & ((1 << linkRunShift) - 1));
+}
+
 void RecordKeys::key(History::LinkChange& change, std::int64_t nowMs)
 {
     change.timeMs = nowMs;
-    change.seq = (linkRun_ << linkRunShift) | (links_.next(nowMs, nowMs) & ((1 << linkRunShift) - 1));
+    change.seq = runSeq(links_, nowMs);
+}
+
+void RecordKeys::key(History::SetpointChange& change, std::int64_t nowMs)
+{
+    change.timeMs = nowMs;
+    change.seq = runSeq(setpoints_, nowMs);
 }
 
 } // namespace Recorder

@@ -36,6 +36,9 @@ public:
     // run on a clock set back cannot meet an earlier run's key but by a
     // chance of one in 32,768 on the very millisecond.
     void key(History::LinkChange& change, std::int64_t nowMs);
+    // The same for a setpoint change: a change from the recorder's own
+    // configuration file, at the recorder's own time.
+    void key(History::SetpointChange& change, std::int64_t nowMs);
 
     // Times this far behind the clock are forgotten: no key can come from
     // them any more.
@@ -52,10 +55,13 @@ private:
     };
 
     static std::int64_t fromInstrument(std::int64_t seconds, std::int64_t nowMs);
+    // This run's number and the count within the millisecond.
+    int runSeq(Counts& counts, std::int64_t nowMs);
 
     std::array<Counts, Housing::count> readings_;
     Counts messages_;
     Counts links_;
+    Counts setpoints_;
     int linkRun_;
 };
 

@@ -1,6 +1,7 @@
 #include "recorder_options.h"
 
 #include "command_options.h"
+#include "recorder_settings.h"
 #include "state_folder.h"
 
 #include <cctype>
@@ -24,6 +25,10 @@ CommandOptions commandOptions()
             {"instrument", "NAME",
                 "The instrument's name in the archive, where many may share one server (default: the "
                 "criteria, else KOV): letters, digits, '.', '_' and '-'."},
+            {"config", "FILE",
+                std::string("The setpoints and alarm items, in kov.cfg's format, read again on SIGHUP and "
+                            "when the file changes (default ") +
+                    RecorderSettings::defaultPath + ")."},
             {"buffer", "ROWS",
                 "Rows held in memory while the archive is unreachable (default " +
                     std::to_string(RecorderOptions::defaultBuffer) + ")."},
@@ -181,6 +186,12 @@ std::optional<RecorderOptions> RecorderOptions::parse(int argc, char** argv, std
     options.stateDir = command.value("state-dir", StateFolder::defaultPath());
     if (options.stateDir.empty()) {
         error = "--state-dir names no folder";
+        return std::nullopt;
+    }
+    options.configGiven = command.isSet("config");
+    options.config = command.value("config", RecorderSettings::defaultPath);
+    if (options.config.empty()) {
+        error = "--config names no file";
         return std::nullopt;
     }
 

@@ -22,6 +22,8 @@ namespace Recorder {
 //   --webhook  who is told of the alarms nobody acknowledges (NotifySettings;
 //              an empty value, as the unit passes an unset variable, is the default)
 //   --test-notify  one test mail and one webhook call, then the sender's status
+//   --config FILE    setpoints and alarm items, kov.cfg's format (default
+//                    /etc/kovrecorder/kov.cfg, where a missing file means the defaults)
 struct RecorderOptions {
     static constexpr std::size_t defaultBuffer = 1000000;
     static constexpr std::size_t defaultBufferMb = 128;
@@ -33,6 +35,8 @@ struct RecorderOptions {
     std::string stateDir; // as given, or StateFolder::defaultPath()
     NotifySettings notify;
     bool testNotify = false; // --archive is not needed then
+    std::string config;      // as given, or RecorderSettings::defaultPath
+    bool configGiven = false;
     CommandWords words;
     bool helpShown = false; // --help or --version: printed, nothing else to do
 

@@ -151,10 +151,12 @@ bool readEvent(const Fields& f, History::Batch& rows)
         rows.events.emplace_back(std::move(l));
         return true;
     }
-    if (kind == 'S' && f.size() == 6) {
+    // A spool of an older recorder has no seq.
+    if (kind == 'S' && (f.size() == 6 || f.size() == 7)) {
         History::SetpointChange s;
         if (!integer(f[1], s.housing, 0, Housing::count - 1) || !integer(f[2], b, 0, 3) ||
-            !real(f[3], s.oldValue) || !real(f[4], s.newValue) || !integer(f[5], s.timeMs))
+            !real(f[3], s.oldValue) || !real(f[4], s.newValue) || !integer(f[5], s.timeMs) ||
+            (f.size() == 7 && !integer(f[6], s.seq, 0, std::numeric_limits<int>::max())))
             return false;
         s.which = static_cast<History::Setpoint>(b);
         rows.events.emplace_back(s);
@@ -219,7 +221,7 @@ std::string SpoolFile::line(const Event& event)
             escaped(l->reason), std::to_string(l->seq)});
     if (const auto* s = std::get_if<History::SetpointChange>(&event))
         return fields({"S", std::to_string(s->housing), std::to_string(static_cast<int>(s->which)),
-            number(s->oldValue), number(s->newValue), std::to_string(s->timeMs)});
+            number(s->oldValue), number(s->newValue), std::to_string(s->timeMs), std::to_string(s->seq)});
     const auto& a = std::get<History::AlarmRecord>(event);
     return fields({"A", std::to_string(a.timeMs), std::to_string(static_cast<int>(a.action)),
         escaped(a.point), escaped(a.user), escaped(a.pointKey), escaped(a.comment), std::to_string(a.untilMs),

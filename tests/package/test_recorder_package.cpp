@@ -19,7 +19,7 @@ TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
     ChildProcess unpack(KOV_DPKG_PATH, {"-x", KOV_PACKAGE_PATH, root.path().toStdString()});
     ASSERT_EQ(unpack.waitForExit(60s), 0);
     for (const char* path : {"/usr/bin/kovrecorder", "/usr/lib/systemd/system/kovrecorder.service",
-             "/etc/default/kovrecorder", "/usr/share/man/man1/kovrecorder.1.gz"})
+             "/etc/default/kovrecorder", "/etc/kovrecorder/kov.cfg", "/usr/share/man/man1/kovrecorder.1.gz"})
         EXPECT_TRUE(QFileInfo::exists(root.path() + path)) << path;
     EXPECT_FALSE(
         QFileInfo::exists(root.path() + "/etc/systemd/system/multi-user.target.wants/kovrecorder.service"));
@@ -29,8 +29,8 @@ TEST(RecorderPackage, InstallsTheRecorderAndItsUnitNotEnabled)
     EXPECT_NE(fields.text(ChildProcess::Stream::Output).find("libqt6sql6-psql"), std::string::npos);
     ChildProcess conffiles(KOV_DPKG_DEB_PATH, {"--info", KOV_PACKAGE_PATH, "conffiles"});
     ASSERT_EQ(conffiles.waitForExit(30s), 0);
-    EXPECT_NE(
-        conffiles.text(ChildProcess::Stream::Output).find("/etc/default/kovrecorder"), std::string::npos);
+    for (const char* conffile : {"/etc/default/kovrecorder", "/etc/kovrecorder/kov.cfg"})
+        EXPECT_NE(conffiles.text(ChildProcess::Stream::Output).find(conffile), std::string::npos) << conffile;
 
     // The state folder keeps what a stop held for the next start.
     QFile unit(root.path() + "/usr/lib/systemd/system/kovrecorder.service");

@@ -11,6 +11,7 @@
 #include "postgres_cluster.h"
 #include "postgres_history_source.h"
 #include "record_keys.h"
+#include "recorder_archive_test.h"
 #include "simulator_process.h"
 #include "sqlite_file.h"
 #include "temp_dir.h"
@@ -42,82 +43,6 @@ long peakResidentKb(pid_t pid)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     return -1;
 }
-
-class RecorderArchive : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!PostgresCluster::installed())
-            GTEST_SKIP() << PostgresCluster::missing();
-        db_ = std::make_unique<PostgresCluster>();
-        ::setenv("PGPASSWORD", db_->password().c_str(), 1);
-        names_ = std::make_unique<NamingServiceProcess>();
-    }
-
-    // Each recorder of a test keeps its rows in a state folder of its own
-    // (the first one's unless told).
-    std::unique_ptr<ChildProcess> recorder(
-        const std::string& url, const std::vector<std::string>& options = {}, const TempDir* state = nullptr)
-    {
-        std::vector<std::string> args{"--archive", url, "--state-dir", (state ? *state : state_).path()};
-        args.insert(args.end(), options.begin(), options.end());
-        args.push_back("KOV");
-        for (const std::string& word : names_->orbArgs())
-            args.push_back(word);
-        return std::make_unique<ChildProcess>(KOV_RECORDER_PATH, args);
-    }
-
-    // Until kovsim has handed every event pushed to the recorder (twice
-    // seen, for the one that may still be under way), at most 30 s.
-    void delivered()
-    {
-        const auto end = std::chrono::steady_clock::now() + 30s;
-        for (int empty = 0; empty < 2; std::this_thread::sleep_for(20ms)) {
-            ASSERT_LT(std::chrono::steady_clock::now(), end) << "kovsim still has events to deliver";
-            sim_->send("list");
-            const auto line = sim_->waitForLine("^consumer id=.* pending=", 5s);
-            ASSERT_TRUE(line) << "no consumer listed";
-            empty = line->find("pending=0") != std::string::npos ? empty + 1 : 0;
-        }
-    }
-
-    void startSimulator(std::vector<std::string> args, int subscribers)
-    {
-        sim_ = std::make_unique<SimulatorProcess>(*names_, args);
-        ASSERT_TRUE(sim_->waitForLine("^subscribe .* subscribers=" + std::to_string(subscribers), 15s));
-    }
-
-    // Until the table holds `rows`, at most `limit`.
-    long rowsOnceSettled(const std::string& table, long rows, std::chrono::seconds limit)
-    {
-        long count = -1;
-        for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(200ms)) {
-            try {
-                if ((count = std::stol(db_->query("SELECT count(*) FROM " + table))) >= rows)
-                    break;
-            } catch (const std::runtime_error&) {
-                // The recorder has not made its tables yet.
-            }
-        }
-        std::this_thread::sleep_for(1s); // and nothing more comes
-        return std::stol(db_->query("SELECT count(*) FROM " + table));
-    }
-
-    std::size_t pushedReadings(int consumers) const
-    {
-        std::size_t count = 0;
-        for (const std::string& line : sim_->outputLines())
-            count +=
-                line.find("consumers=" + std::to_string(consumers) + " kind=reading") != std::string::npos;
-        return count;
-    }
-
-    TempDir state_;
-    std::unique_ptr<PostgresCluster> db_;
-    std::unique_ptr<NamingServiceProcess> names_;
-    std::unique_ptr<SimulatorProcess> sim_;
-};
 
 TEST_F(RecorderArchive, FillsTheArchiveTheTrendsRead)
 {
