@@ -25,4 +25,10 @@ struct Notification {
     std::string summary;                 // a line of a mail that sums several up
     std::string text;                    // its part of a mail's body
     std::string json;                    // the webhook's body
+    // Raised about when this recorder became the service (a restart, a
+    // standby taking over): its engine's raise is not the one the previous
+    // service keyed it by. A row of the point and stage for the recipient
+    // raised from a day before to a minute after, and not acknowledged
+    // since, stands for it.
+    bool continued = false;
 };

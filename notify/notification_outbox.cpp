@@ -12,6 +12,13 @@ bool NotificationOutbox::exec(const char* sql, const std::vector<QVariant>& valu
 {
     lastError_.clear();
     QSqlQuery query(db_);
+    // PostgreSQL prepares no CREATE: a statement without values goes as it is.
+    if (values.empty()) {
+        if (query.exec(QString::fromLatin1(sql)))
+            return true;
+        lastError_ = query.lastError().text().toStdString();
+        return false;
+    }
     if (!query.prepare(QString::fromLatin1(sql))) {
         lastError_ = query.lastError().text().toStdString();
         return false;
@@ -39,24 +46,37 @@ bool NotificationOutbox::prepare()
 
 bool NotificationOutbox::put(const Notification& n, std::int64_t nowMs)
 {
+    // Another engine's raise of the same alarm: up to a day before this one
+    // (the alarm went on while the recorder restarted), or a little after
+    // (a standby's engine that saw the reading first).
+    constexpr std::int64_t lookBackMs = 24 * 3600 * 1000;
+    constexpr std::int64_t lookAheadMs = 60 * 1000;
     for (const std::string& recipient : n.recipients)
         if (!exec("INSERT INTO notification_outbox (instrument, recipient, point_key, raised_ms, stage, "
-                  "due_ms, "
-                  "created_ms, subject, summary, body, json) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                  "due_ms, created_ms, subject, summary, body, json) "
+                  "SELECT ?, ?, ?, CAST(? AS BIGINT), CAST(? AS SMALLINT), CAST(? AS BIGINT), CAST(? AS "
+                  "BIGINT), ?, "
+                  "?, ?, ? WHERE NOT CAST(? AS BOOLEAN) OR NOT EXISTS (SELECT 1 FROM notification_outbox "
+                  "WHERE instrument = ? AND recipient = ? AND point_key = ? AND stage = ? "
+                  "AND cancelled_ms IS NULL AND raised_ms BETWEEN ? AND ?) "
                   "ON CONFLICT DO NOTHING",
                 {QString::fromStdString(instrument_), QString::fromStdString(recipient),
                     QString::fromStdString(n.pointKey), qlonglong(n.raisedMs), int(n.stage),
                     qlonglong(n.dueMs), qlonglong(nowMs), QString::fromStdString(n.subject),
                     QString::fromStdString(n.summary), QString::fromStdString(n.text),
-                    QString::fromStdString(n.json)}))
+                    QString::fromStdString(n.json), n.continued, QString::fromStdString(instrument_),
+                    QString::fromStdString(recipient), QString::fromStdString(n.pointKey), int(n.stage),
+                    qlonglong(n.raisedMs - lookBackMs), qlonglong(n.raisedMs + lookAheadMs)}))
             return false;
     return true;
 }
 
+// A row already sent is marked too: its alarm was acknowledged since, so a
+// later raise of the point is a new one.
 bool NotificationOutbox::cancel(const std::string& pointKey, std::int64_t nowMs)
 {
     return exec("UPDATE notification_outbox SET cancelled_ms = ? WHERE instrument = ? AND point_key = ? "
-                "AND stage < 2 AND sent_ms IS NULL AND cancelled_ms IS NULL",
+                "AND stage < 2 AND cancelled_ms IS NULL",
         {qlonglong(nowMs), QString::fromStdString(instrument_), QString::fromStdString(pointKey)});
 }
 
@@ -65,10 +85,15 @@ std::vector<std::string> NotificationOutbox::ready(std::int64_t nowMs, std::int6
     std::vector<std::string> recipients;
     lastError_.clear();
     QSqlQuery query(db_);
-    query.prepare(QStringLiteral(
+    const bool prepared = query.prepare(QStringLiteral(
         "SELECT recipient FROM notification_outbox o WHERE instrument = ? AND sent_ms IS NULL AND "
-        "cancelled_ms IS NULL AND due_ms <= ? GROUP BY recipient HAVING coalesce((SELECT max(sent_ms) FROM "
+        "cancelled_ms IS NULL AND due_ms <= ? GROUP BY instrument, recipient HAVING coalesce((SELECT "
+        "max(sent_ms) FROM "
         "notification_outbox s WHERE s.instrument = o.instrument AND s.recipient = o.recipient), 0) <= ?"));
+    if (!prepared) {
+        lastError_ = query.lastError().text().toStdString();
+        return recipients;
+    }
     query.bindValue(0, QString::fromStdString(instrument_));
     query.bindValue(1, qlonglong(nowMs));
     query.bindValue(2, qlonglong(nowMs - gapMs));
@@ -86,10 +111,14 @@ std::vector<Notification> NotificationOutbox::unsent(const std::string& recipien
     std::vector<Notification> rows;
     lastError_.clear();
     QSqlQuery query(db_);
-    query.prepare(QStringLiteral(
+    const bool prepared = query.prepare(QStringLiteral(
         "SELECT point_key, raised_ms, stage, due_ms, subject, summary, body, json FROM notification_outbox "
         "WHERE instrument = ? AND recipient = ? AND sent_ms IS NULL AND cancelled_ms IS NULL AND due_ms <= ? "
         "ORDER BY due_ms, stage, point_key"));
+    if (!prepared) {
+        lastError_ = query.lastError().text().toStdString();
+        return rows;
+    }
     query.bindValue(0, QString::fromStdString(instrument_));
     query.bindValue(1, QString::fromStdString(recipient));
     query.bindValue(2, qlonglong(nowMs));

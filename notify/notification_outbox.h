@@ -21,8 +21,11 @@ public:
 
     // Makes the table where it is missing.
     bool prepare();
+    // A continued notification is kept only where no earlier one of its
+    // point stands for it (Notification::continued).
     bool put(const Notification& notification, std::int64_t nowMs);
-    // The point's first mails and escalations not sent yet stay unsent.
+    // The point's first mails and escalations not sent yet stay unsent; those
+    // sent are marked acknowledged.
     bool cancel(const std::string& pointKey, std::int64_t nowMs);
     // Those with something due by now and unsent whose last sending was at
     // least `gapMs` ago.

@@ -3,13 +3,16 @@
 // in a PostgreSQL archive, as the control room's alarm service. Exit
 // status: 0 after SIGTERM or SIGINT, 1 bad options, no state folder, an
 // unreadable configuration file or no ORB, 2 the archive's schema is
-// newer, 3 the server refused the role or password, 4 no such database.
-// SIGHUP reads the configuration file again.
+// newer, 3 the server refused the role or password, 4 no such database;
+// with --test-notify the status of the sender that failed first (0: all
+// taken). SIGHUP reads the configuration file again.
 #include "alarm_service.h"
 #include "archive_recorder.h"
 #include "archive_writer.h"
 #include "config_watcher.h"
 #include "liveness.h"
+#include "notification_service.h"
+#include "notifier.h"
 #include "recorder_options.h"
 #include "service_notifier.h"
 #include "signal_quit.h"
@@ -54,6 +57,9 @@ int main(int argc, char** argv)
     }
     if (options->helpShown)
         return 0;
+    // The commissioning check: the sender's own status says what went wrong.
+    if (options->testNotify)
+        return Notifier::sendTest(options->notify, options->instrument, say);
     Recorder::StateFolder state;
     if (!state.open(options->stateDir, error)) {
         say(error);
@@ -82,6 +88,8 @@ int main(int argc, char** argv)
     };
     Recorder::ArchiveWriter writer(std::move(writerOptions));
     Recorder::ArchiveRecorder recorder(options->words, writer, say);
+    // Outlives the alarm service, which calls it.
+    std::unique_ptr<Recorder::NotificationService> notification;
     std::unique_ptr<Recorder::AlarmService> alarms;
     Recorder::ConfigWatcher config(options->config, say,
         [&](const Recorder::RecorderSettings& settings, const std::vector<History::SetpointChange>& changes) {
@@ -107,6 +115,16 @@ int main(int argc, char** argv)
         service.setpoints = config.settings().setpoints;
         service.log = say;
         service.beat = liveness.add("alarm service");
+        if (options->notify.enabled()) {
+            Recorder::NotificationService::Options notify;
+            notify.address = options->archive;
+            notify.instrument = options->instrument;
+            notify.settings = options->notify;
+            notify.log = say;
+            notification = std::make_unique<Recorder::NotificationService>(std::move(notify));
+            notification->start();
+            service.observer = notification.get();
+        }
         alarms = std::make_unique<Recorder::AlarmService>(std::move(service));
         recorder.setAlarmService(alarms.get());
         alarms->start();
@@ -129,6 +147,8 @@ int main(int argc, char** argv)
     systemd.stopping();
     recorder.stop();
     const bool alarmsEnded = !alarms || alarms->stop(std::chrono::seconds(3));
+    if (notification && alarmsEnded)
+        notification->stop();
     const bool complete = writer.stop(std::chrono::seconds(5));
     say(std::string("stopped; ") + std::to_string(writer.written()) + " rows written this run" +
         (complete ? "" : ", some rows not written") +

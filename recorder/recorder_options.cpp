@@ -39,6 +39,25 @@ CommandOptions commandOptions()
                 "Where the rows held at a stop wait for the next start, and refused rows are set aside "
                 "(default $STATE_DIRECTORY, else $XDG_STATE_HOME/kovrecorder or "
                 "~/.local/state/kovrecorder)."},
+            {"notify", "ADDR[,ADDR...]",
+                "Mails the on-call addresses when an alarm stays unacknowledged (PostgreSQL archive only)."},
+            {"notify-after", "SECONDS",
+                "How long an alarm may stay unacknowledged before the mail (default " +
+                    std::to_string(NotifySettings::defaultNotifyAfterSeconds) +
+                    "); warnings are never mailed."},
+            {"escalate", "ADDR[,ADDR...]",
+                "The second line, mailed when the alarm is still unacknowledged --escalate-after seconds "
+                "after the first mail."},
+            {"escalate-after", "SECONDS",
+                "Default " + std::to_string(NotifySettings::defaultEscalateAfterSeconds) + "."},
+            {"sendmail", "PATH",
+                std::string("The program that sends, called as PATH -t -i (default ") +
+                    NotifySettings::defaultSendmail + ")."},
+            {"webhook", "URL", "Also POSTs each notification as JSON to this http:// or https:// address."},
+            {"test-notify", "",
+                "Sends one test mail to the --notify addresses and one call of the --webhook, then exits "
+                "with "
+                "the sender's status."},
             {"help", "", "Shows this help.", 'h'},
             {"version", "", "Shows the version."},
         });
@@ -50,6 +69,52 @@ bool wholeNumber(const std::string& text, unsigned long long least, unsigned lon
         return false;
     value = std::strtoull(text.c_str(), nullptr, 10);
     return value >= least;
+}
+
+// The on-call options; an empty value is the default (the unit passes every
+// variable of /etc/default/kovrecorder, set or not).
+bool notifyOptions(const CommandOptions& command, NotifySettings& notify, std::string& error)
+{
+    for (const char* name : {"notify", "escalate"}) {
+        const std::string list = command.value(name);
+        if (list.empty())
+            continue;
+        const auto addresses = NotifySettings::addresses(list, error);
+        if (!addresses) {
+            error = "--" + std::string(name) + ": " + error;
+            return false;
+        }
+        (std::string(name) == "notify" ? notify.notify : notify.escalate) = *addresses;
+    }
+    for (const char* name : {"notify-after", "escalate-after"}) {
+        const std::string text = command.value(name);
+        if (text.empty())
+            continue;
+        const auto seconds = NotifySettings::seconds(text, error);
+        if (!seconds) {
+            error = "--" + std::string(name) + ": " + error;
+            return false;
+        }
+        (std::string(name) == "notify-after" ? notify.notifyAfterSeconds : notify.escalateAfterSeconds) =
+            *seconds;
+    }
+    notify.sendmail = command.value("sendmail");
+    if (notify.sendmail.empty())
+        notify.sendmail = NotifySettings::defaultSendmail;
+    if (notify.sendmail[0] != '/') {
+        error = "--sendmail must be a full path, such as /usr/sbin/sendmail";
+        return false;
+    }
+    notify.webhook = command.value("webhook");
+    if (!notify.webhook.empty() && !NotifySettings::validWebhook(notify.webhook)) {
+        error = "--webhook must be an http:// or https:// address without blanks";
+        return false;
+    }
+    if (!notify.escalate.empty() && !notify.enabled()) {
+        error = "--escalate is the second line: it needs --notify or --webhook";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -73,14 +138,29 @@ std::optional<RecorderOptions> RecorderOptions::parse(int argc, char** argv, std
         options.helpShown = true;
         return options;
     }
-    if (!command.isSet("archive")) {
+    if (!notifyOptions(command, options.notify, error))
+        return std::nullopt;
+    options.testNotify = command.isSet("test-notify");
+    if (options.testNotify && !options.notify.enabled()) {
+        error = "--test-notify needs --notify or --webhook";
+        return std::nullopt;
+    }
+    if (!command.isSet("archive") && !options.testNotify) {
         error = "--archive is missing (postgresql://USER@HOST:PORT/DB or sqlite:PATH)";
         return std::nullopt;
     }
-    const auto address = History::ArchiveAddress::parse(command.value("archive"), error);
-    if (!address)
+    if (command.isSet("archive")) {
+        const auto address = History::ArchiveAddress::parse(command.value("archive"), error);
+        if (!address)
+            return std::nullopt;
+        options.archive = *address;
+    }
+    if (options.notify.enabled() && !options.testNotify &&
+        options.archive.kind != History::ArchiveAddress::Kind::Postgres) {
+        error = "--notify and --webhook need a postgresql:// archive: the alarm service and the outbox of "
+                "notifications live there";
         return std::nullopt;
-    options.archive = *address;
+    }
     unsigned long long number = 0;
     if (!wholeNumber(command.value("buffer", std::to_string(defaultBuffer)), 1000, number)) {
         error = "--buffer must be a whole number of rows, at least 1000";

@@ -2,6 +2,7 @@
 
 #include "archive_address.h"
 #include "command_words.h"
+#include "notify_settings.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,6 +18,10 @@ namespace Recorder {
 //   --buffer-mb MB   what the messages held may take (default 128 MiB)
 //   --state-dir DIR  where the rows held at a stop wait for the next start
 //   --instrument NAME  the instrument's name in the archive (default: the criteria)
+//   --notify, --notify-after, --escalate, --escalate-after, --sendmail,
+//   --webhook  who is told of the alarms nobody acknowledges (NotifySettings;
+//              an empty value, as the unit passes an unset variable, is the default)
+//   --test-notify  one test mail and one webhook call, then the sender's status
 //   --config FILE    setpoints and alarm items, kov.cfg's format (default
 //                    /etc/kovrecorder/kov.cfg, where a missing file means the defaults)
 struct RecorderOptions {
@@ -28,7 +33,9 @@ struct RecorderOptions {
     std::size_t buffer = defaultBuffer;
     std::size_t eventBytes = defaultBufferMb << 20;
     std::string stateDir; // as given, or StateFolder::defaultPath()
-    std::string config;   // as given, or RecorderSettings::defaultPath
+    NotifySettings notify;
+    bool testNotify = false; // --archive is not needed then
+    std::string config;      // as given, or RecorderSettings::defaultPath
     bool configGiven = false;
     CommandWords words;
     bool helpShown = false; // --help or --version: printed, nothing else to do

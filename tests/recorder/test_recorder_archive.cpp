@@ -357,10 +357,10 @@ TEST_F(RecorderArchive, AnArchiveOfOneInstrumentBecomesTheFirstNamedOnesInPlace)
             : std::string(table) == "messages"                    ? "arrival_ms"
             : std::string(table) == "rollups"                     ? "minute_ms"
                                                                   : "time_ms";
-        EXPECT_EQ(db_->query(std::string("SELECT string_agg(instrument || ':' || n, ',') FROM (SELECT "
-                                         "instrument, count(*) AS n FROM ") +
-                      table + " WHERE " + time + " < " + std::to_string(started) +
-                      " GROUP BY instrument) AS r"),
+        EXPECT_EQ(
+            db_->query(std::string("SELECT string_agg(instrument || ':' || n, ',') FROM (SELECT "
+                                   "instrument, count(*) AS n FROM ") +
+                table + " WHERE " + time + " < " + std::to_string(started) + " GROUP BY instrument) AS r"),
             "A:50")
             << table;
     }

@@ -7,6 +7,7 @@
 #include "history_source_factory.h"
 #include "liveness.h"
 #include "record_keys.h"
+#include "recorder_options.h"
 #include "service_notifier.h"
 #include "spool_file.h"
 #include "state_folder.h"
@@ -268,6 +269,7 @@ TEST(RecorderCommandLine, RefusesWhatItCannotUseAndSaysWhy)
     std::string error;
     ASSERT_TRUE(taken.open(dir.file("taken"), error)) << error;
     const std::string sqlite = "sqlite:" + dir.file("a.db");
+    const std::string pg = "postgresql://kov@127.0.0.1:1/kov";
     struct Case {
         std::vector<std::string> args;
         const char* says;
@@ -280,6 +282,16 @@ TEST(RecorderCommandLine, RefusesWhatItCannotUseAndSaysWhy)
             "hush"},
         {{"--archive", sqlite, "--buffer-mb", "2"}, "--buffer-mb must be", nullptr},
         {{"--archive", sqlite, "--state-dir", dir.file("taken"), "KOV"}, "another kovrecorder uses", nullptr},
+        {{"--archive", pg, "--notify", "oncall example.org"}, "--notify: not a mail address", nullptr},
+        {{"--archive", pg, "--notify", "a@b.org,"}, "--notify: not a mail address: \"\"", nullptr},
+        {{"--archive", pg, "--notify", "a@b.org", "--notify-after", "2m"}, "--notify-after: not a number",
+            nullptr},
+        {{"--archive", pg, "--escalate", "boss@b.org"}, "it needs --notify or --webhook", nullptr},
+        {{"--archive", pg, "--webhook", "ftp://hooks.example.org"}, "--webhook must be an http://", nullptr},
+        {{"--archive", pg, "--notify", "a@b.org", "--sendmail", "sendmail"}, "--sendmail must be a full path",
+            nullptr},
+        {{"--archive", sqlite, "--notify", "a@b.org"}, "need a postgresql:// archive", nullptr},
+        {{"--test-notify"}, "--test-notify needs --notify or --webhook", nullptr},
     };
     for (const Case& c : cases) {
         ChildProcess recorder(KOV_RECORDER_PATH, c.args);
@@ -425,6 +437,43 @@ TEST(ServiceNotifier, TheRecorderTellsSystemdItsState)
     EXPECT_TRUE(socket.awaits("WATCHDOG=1", 5s));
     EXPECT_EQ(recorder.terminate(10s), 0);
     EXPECT_TRUE(socket.awaits("STOPPING=1", 1s));
+}
+
+// The unit passes every variable of /etc/default/kovrecorder, set or not:
+// an empty value is the default.
+TEST(RecorderOptions, OnCallSettingsAndTheUnitsEmptyValues)
+{
+    struct Case {
+        std::vector<std::string> args;
+        NotifySettings expected;
+    };
+    NotifySettings given{
+        {"a@b.org", "c@d.org"}, {"boss@b.org"}, 1, 5, "/usr/bin/msmtp", "http://127.0.0.1:8080/kov"};
+    const Case cases[] = {
+        {{"--notify=", "--notify-after=", "--escalate=", "--escalate-after=", "--sendmail=", "--webhook="},
+            {}},
+        {{"--notify", "a@b.org, c@d.org", "--notify-after", "1", "--escalate", "boss@b.org",
+             "--escalate-after", "5", "--sendmail", "/usr/bin/msmtp", "--webhook",
+             "http://127.0.0.1:8080/kov"},
+            given},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words{"kovrecorder", "--archive", "postgresql://kov@db/kov"};
+        words.insert(words.end(), c.args.begin(), c.args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        std::string error;
+        const auto options = Recorder::RecorderOptions::parse(int(argv.size()), argv.data(), error);
+        ASSERT_TRUE(options) << error;
+        const NotifySettings& n = options->notify;
+        EXPECT_EQ(n.notify, c.expected.notify);
+        EXPECT_EQ(n.escalate, c.expected.escalate);
+        EXPECT_EQ(n.notifyAfterSeconds, c.expected.notifyAfterSeconds);
+        EXPECT_EQ(n.escalateAfterSeconds, c.expected.escalateAfterSeconds);
+        EXPECT_EQ(n.sendmail, c.expected.sendmail);
+        EXPECT_EQ(n.webhook, c.expected.webhook);
+    }
 }
 
 } // namespace

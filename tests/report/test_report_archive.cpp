@@ -79,8 +79,7 @@ TEST(ReportArchive, FiguresAreTheKnownAnswers)
         for (History::Event& event : day.events)
             if (auto* change = std::get_if<History::SetpointChange>(&event))
                 change->seq = seq[change->timeMs]++;
-        ASSERT_EQ(store.write(day), Recorder::ArchiveStore::Outcome::Ok)
-            << store.lastError();
+        ASSERT_EQ(store.write(day), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
         ASSERT_EQ(store.finishRollups(), Recorder::ArchiveStore::Outcome::Ok) << store.lastError();
         ASSERT_TRUE(addAlarms(*address, instrument, MadeUpHistory::day(), error)) << error;
     }
