@@ -157,7 +157,6 @@ void CKovClientApp::followRoomAlarms()
 {
     const std::string text = ArchiveSettings::load(settings_).address;
     if (text.empty()) {
-        alarms_->setOwnReason(QStringLiteral("no archive is set"));
         return;
     }
     std::string error;

@@ -177,8 +177,9 @@ QString AlarmCentre::summary() const
 QString AlarmCentre::sourceText() const
 {
     const QString own = QStringLiteral("This console's own alarms");
+    // A console without an archive has only its own: nothing to tell apart.
     if (!room_)
-        return ownReason_.isEmpty() ? own : own + QStringLiteral(": ") + ownReason_;
+        return ownReason_.isEmpty() ? QString() : own + QStringLiteral(": ") + ownReason_;
     if (room_->live())
         return QStringLiteral("The room's alarms, from ") + QString::fromStdString(room_->service());
     if (!room_->readYet())

@@ -41,7 +41,8 @@ public:
 
     // Follows the room's alarms in the archive from now on.
     void followRoom(RoomAlarmReader::Options options, RoomAlarms::Timing timing = {});
-    // Without a room: why this console shows its own alarms ("no archive is set").
+    // Without a room: why this console shows its own alarms ("the archive is a
+    // file, with no alarm service"); none for a console without an archive.
     void setOwnReason(const QString& reason);
 
     void linkUp(bool up);

@@ -73,6 +73,7 @@ void AlarmDisplay::refresh()
     const QString source = centre_.sourceText();
     if (w_.source->text() != source)
         w_.source->setText(source);
+    w_.source->setVisible(!source.isEmpty());
     const QString service = centre_.serviceText();
     w_.service->setVisible(!service.isEmpty());
     w_.service->setReading(service);
